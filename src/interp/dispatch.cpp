@@ -1,0 +1,54 @@
+// The command dispatcher: user-defined commands, then the built-in catalogue,
+// then the voice shorthands.
+#include "interp/catalogue.h"
+#include "interp/error.h"
+#include "interp/interp.h"
+#include "script/script.h"
+#include "shell/engine.h"
+
+namespace sorv {
+namespace {
+
+bool IsUserCommand(const Engine& e, const std::string& word) {
+  for (const std::string& name : e.interp.userCommands) {
+    if (name.size() == word.size() && name[0] == word[0] && name == word) return true;
+  }
+  return false;
+}
+
+bool StartsWith(const std::string& word, const char* prefix) {
+  return word.rfind(prefix, 0) == 0;
+}
+
+}  // namespace
+
+void DispatchCommand(Engine& e, const std::string& word, bool defineMode) {
+  InterpState& in = e.interp;
+  if (in.resetPending) {
+    ResetGame(e);
+    return;
+  }
+  std::string_view builtin = word;
+  if (!word.empty() && word[0] == '_') {
+    builtin.remove_prefix(1);
+  } else if (!word.empty() && IsUserCommand(e, word)) {
+    if (in.depth > 999) ReportError(e, "スタックエラー", "defsub文のせいでスタックが溢れました。");
+    PushStack(e, e.script.pos);
+    JumpToLabel(e, word);
+    return;
+  }
+  if (const CommandEntry* cmd = FindCommand(builtin, defineMode)) {
+    if (!cmd->handler) ReportNotImplemented(e, builtin, cmd->family);
+    cmd->handler(e);
+    return;
+  }
+  // Voice shorthands: "v001" plays voice\001.wav, "dv001" on the voice
+  // channel, "mv001" voice\001.mp3. They belong to the sound family.
+  std::string w(builtin);
+  if (StartsWith(w, "v") || StartsWith(w, "dv") || StartsWith(w, "mv")) {
+    ReportNotImplemented(e, w, "sound");
+  }
+  ReportError(e, "構文エラー", "不正な命令\"" + Sjis(w) + "\"です。");
+}
+
+}  // namespace sorv

@@ -1,0 +1,102 @@
+// The interpreter's state: modes, the call stack, traps, display-line
+// switches and the already-read map; the statement loop and the dispatcher.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace sorv {
+
+struct Engine;
+
+constexpr int kCallStackSize = 1000;
+
+struct ClickTrap {
+  std::string label;  // empty = no trap
+  int mode = 0;       // 0 armed, 1 stopped, 2 fired while stopped
+  bool leftAndRight = false;  // lr_trap
+  bool rightOnly = false;     // r_trap
+  bool leftOrSkip = false;    // trap2
+};
+
+struct TimerTrap {
+  bool active = false;
+  std::string label;
+  uint32_t start = 0;
+  uint32_t interval = 0;
+  int mode = 0;
+};
+
+struct HookLabel {
+  bool on = false;
+  std::string label;
+};
+
+struct InterpState {
+  bool defineMode = false;
+  bool gameStarted = false;   // GameStarted
+  bool resetPending = false;  // ResetPending
+  int32_t statementStart = 0;
+
+  // Call stack: gosub frames are one entry (the return position, >= 0); for
+  // frames are four: variable, end, step, -(position behind the for).
+  int32_t stack[kCallStackSize] = {};
+  int depth = 0;
+  int textGosubMark = -1;
+  bool inTextGosub = false;
+  bool rclickResume = false;
+  char interruptedWait = '@';
+
+  std::vector<std::string> userCommands;  // defsub names, in definition order
+  HookLabel textGosub, preTextGosub, loadGosub, rGosub;
+
+  ClickTrap clickTrap;
+  TimerTrap timerTrap;
+  bool leftClickFlag = false;   // set by the wait loop
+  bool rightClickFlag = false;
+
+  // Already-read map: bit p of the map stands for script position p.
+  std::vector<uint8_t> readMap;
+  bool kidokuMode = false;
+  bool skipMode = false;
+
+  // Save-point switches.
+  bool saveEnable = true;
+  bool autoSaveOff = false;
+  bool luaTextHook = false;
+
+  // Display-line switches.
+  bool english = false;
+  bool bracketNames = false;  // zenkakko
+  bool tagMode = false;
+  bool pageTag = false;
+  bool linePage = false;
+  bool linePage2 = false;
+  int linePage2Free = 0;
+  bool tagDone = false;
+  bool braceOn = false;
+  bool newPagePending = false;
+  std::string currentTag;
+  bool savePointThisPass = false;
+
+  // The command line handed in from outside that is running now (for the
+  // error report); empty when the script itself runs.
+  std::string scratchCommand;
+};
+
+void RunStatements(Engine& e, bool defineMode);
+void DispatchCommand(Engine& e, const std::string& word, bool defineMode);
+
+// Stack helpers with the engine's overflow messages.
+void PushStack(Engine& e, int32_t value);
+int32_t PopStack(Engine& e);
+
+// Moves ScriptPos behind the next line feed (or to the terminating NUL).
+void SkipRestOfLine(Engine& e);
+
+// Number formatting for display lines: full-width minus and digits.
+std::string FullWidthNumber(int32_t value);
+
+}  // namespace sorv

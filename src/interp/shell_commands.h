@@ -1,0 +1,17 @@
+// Commands of the shell and the script source.
+#pragma once
+
+namespace sorv {
+
+struct Engine;
+
+void Cmd_game(Engine& e);
+void Cmd_labelexist(Engine& e);
+void Cmd_caption(Engine& e);
+void Cmd_mesbox(Engine& e);
+void Cmd_yesnobox(Engine& e);
+void Cmd_okcancelbox(Engine& e);
+void Cmd_getwindowsize(Engine& e);
+void Cmd_minimizewindow(Engine& e);
+
+}  // namespace sorv

@@ -1,0 +1,32 @@
+#include "persist/logs.h"
+
+#include "shell/engine.h"
+
+namespace sorv {
+
+// File names are compared as the original file system did: ignoring case,
+// with either slash.
+std::string FileLogKey(std::string_view name) {
+  std::string key(name);
+  for (char& c : key) {
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
+    if (c == '/') c = '\\';
+  }
+  return key;
+}
+
+void AddFileLog(Engine& e, std::string_view name) { e.logs.files.insert(FileLogKey(name)); }
+
+bool InFileLog(const Engine& e, std::string_view name) { return e.logs.files.count(FileLogKey(name)) != 0; }
+
+void AddLabelLog(Engine& e, std::string_view lowerName) { e.logs.labels.emplace(lowerName); }
+
+bool InLabelLog(const Engine& e, std::string_view name) {
+  std::string lower(name);
+  for (char& c : lower) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
+  }
+  return e.logs.labels.count(lower) != 0;
+}
+
+}  // namespace sorv

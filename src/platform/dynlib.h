@@ -1,0 +1,18 @@
+// Shared libraries bound by name at run time (the engine's optional
+// capabilities and the plug-ins scripts name).
+#pragma once
+
+#include <string>
+
+namespace sorv::platform {
+
+// Opens a shared library. A name ending in ".dll" (any case) is tried first
+// with the platform's suffix (".so") in its place and then as written.
+// Relative names resolve against `baseDir`, backslashes are taken as
+// directory separators, and letter case is matched loosely as games written
+// for case-insensitive file systems expect. Returns nullptr when absent.
+void* OpenLibrary(const std::string& baseDir, const std::string& name);
+void* FindSymbol(void* library, const std::string& entryName);
+void CloseLibrary(void* library);
+
+}  // namespace sorv::platform

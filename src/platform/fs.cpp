@@ -1,0 +1,186 @@
+#include "platform/fs.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <strings.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+namespace sorv::platform {
+namespace {
+
+// Finds the entry of `dir` whose name equals `component` ignoring ASCII case.
+bool FindEntryIgnoringCase(const std::string& dir, const std::string& component, std::string& out) {
+  DIR* d = opendir(dir.empty() ? "." : dir.c_str());
+  if (!d) return false;
+  bool found = false;
+  while (dirent* ent = readdir(d)) {
+    if (strcasecmp(ent->d_name, component.c_str()) == 0) {
+      out = ent->d_name;
+      found = true;
+      break;
+    }
+  }
+  closedir(d);
+  return found;
+}
+
+bool Exists(const std::string& path) {
+  struct stat st;
+  return ::stat(path.c_str(), &st) == 0;
+}
+
+}  // namespace
+
+std::string ResolvePath(const std::string& baseDir, const std::string& name) {
+  std::string rel = name;
+  for (char& c : rel) {
+    if (c == '\\') c = '/';
+  }
+  std::string joined;
+  if (!rel.empty() && rel[0] == '/') {
+    joined = rel;
+  } else if (baseDir.empty()) {
+    joined = rel;
+  } else {
+    joined = baseDir;
+    if (joined.back() != '/') joined += '/';
+    joined += rel;
+  }
+  if (Exists(joined)) return joined;
+
+  // Walk the relative part one component at a time, repairing letter case
+  // where the exact spelling is missing: games were made on file systems
+  // that ignore case.
+  std::string cur;
+  size_t start = 0;
+  if (!rel.empty() && rel[0] == '/') {
+    cur = "/";
+    start = 1;
+  } else if (!baseDir.empty()) {
+    cur = baseDir;
+  }
+  while (start <= rel.size()) {
+    size_t slash = rel.find('/', start);
+    if (slash == std::string::npos) slash = rel.size();
+    std::string comp = rel.substr(start, slash - start);
+    start = slash + 1;
+    if (comp.empty() || comp == ".") continue;
+    std::string next = cur.empty() ? comp : (cur.back() == '/' ? cur + comp : cur + "/" + comp);
+    if (!Exists(next) && comp != "..") {
+      std::string actual;
+      if (!FindEntryIgnoringCase(cur, comp, actual)) return joined;
+      next = cur.empty() ? actual : (cur.back() == '/' ? cur + actual : cur + "/" + actual);
+    }
+    cur = next;
+  }
+  return cur.empty() ? joined : cur;
+}
+
+bool IsRegularFile(const std::string& path) {
+  struct stat st;
+  return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+bool IsDirectory(const std::string& path) {
+  struct stat st;
+  return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+std::optional<uint64_t> RegularFileSize(const std::string& path) {
+  struct stat st;
+  if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
+  return static_cast<uint64_t>(st.st_size);
+}
+
+std::optional<std::vector<char>> ReadWholeFile(const std::string& path, uint64_t maxBytes,
+                                               std::string* error) {
+  auto fail = [&](const std::string& why) -> std::optional<std::vector<char>> {
+    if (error) *error = why;
+    return std::nullopt;
+  };
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return fail(std::strerror(errno));
+  struct stat st;
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    ::close(fd);
+    return fail("not a regular file");
+  }
+  if (static_cast<uint64_t>(st.st_size) > maxBytes) {
+    ::close(fd);
+    return fail("file too large");
+  }
+  std::vector<char> data(static_cast<size_t>(st.st_size));
+  size_t got = 0;
+  while (got < data.size()) {
+    ssize_t n = ::read(fd, data.data() + got, data.size() - got);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      std::string why = std::strerror(errno);
+      ::close(fd);
+      return fail(why);
+    }
+    if (n == 0) break;  // the file shrank while we read it
+    got += static_cast<size_t>(n);
+  }
+  data.resize(got);
+  ::close(fd);
+  return data;
+}
+
+bool WriteFileAtomic(const std::string& path, const void* data, size_t size, std::string* error) {
+  std::string tmp = path + ".tmp-" + std::to_string(::getpid());
+  int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  if (fd < 0) {
+    if (error) *error = std::strerror(errno);
+    return false;
+  }
+  const char* p = static_cast<const char*>(data);
+  size_t left = size;
+  while (left > 0) {
+    ssize_t n = ::write(fd, p, left);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      if (error) *error = std::strerror(errno);
+      ::close(fd);
+      ::unlink(tmp.c_str());
+      return false;
+    }
+    p += n;
+    left -= static_cast<size_t>(n);
+  }
+  if (::fsync(fd) != 0 || ::close(fd) != 0) {
+    if (error) *error = std::strerror(errno);
+    ::unlink(tmp.c_str());
+    return false;
+  }
+  if (::rename(tmp.c_str(), path.c_str()) != 0) {
+    if (error) *error = std::strerror(errno);
+    ::unlink(tmp.c_str());
+    return false;
+  }
+  return true;
+}
+
+std::string TempDirectory() {
+  const char* t = std::getenv("TMPDIR");
+  std::string dir = (t && *t) ? t : "/tmp";
+  while (dir.size() > 1 && dir.back() == '/') dir.pop_back();
+  return dir;
+}
+
+std::string ExecutableDirectory() {
+  char buf[4096];
+  ssize_t n = ::readlink("/proc/self/exe", buf, sizeof buf - 1);
+  if (n <= 0) return ".";
+  buf[n] = 0;
+  std::string path(buf);
+  size_t slash = path.rfind('/');
+  return slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
+}
+
+}  // namespace sorv::platform

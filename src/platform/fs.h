@@ -1,0 +1,38 @@
+// Files as the engine names them: relative to the game directory, written
+// with Windows separators and in whatever letter case the game's author used.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace sorv::platform {
+
+// Joins `name` to `baseDir` (unless absolute), turning '\' into '/', and
+// resolves each component case-insensitively when the exact spelling does not
+// exist. Returns the path to use (the exact join when nothing matches, so the
+// caller's open fails in the ordinary way).
+std::string ResolvePath(const std::string& baseDir, const std::string& name);
+
+bool IsRegularFile(const std::string& path);
+bool IsDirectory(const std::string& path);
+// Size of a regular file, or nullopt when it is absent or not a regular file.
+std::optional<uint64_t> RegularFileSize(const std::string& path);
+
+// Reads a whole regular file. Fails (nullopt, reason in *error) for
+// directories, unreadable files and files larger than `maxBytes`.
+std::optional<std::vector<char>> ReadWholeFile(const std::string& path, uint64_t maxBytes,
+                                               std::string* error = nullptr);
+
+// Writes `data` to a temporary file beside `path` and renames it over `path`,
+// so a crash leaves either the old or the new file, never a torn one.
+bool WriteFileAtomic(const std::string& path, const void* data, size_t size,
+                     std::string* error = nullptr);
+
+// The system temporary directory ($TMPDIR or /tmp), without trailing '/'.
+std::string TempDirectory();
+// Directory of the running executable (from /proc/self/exe).
+std::string ExecutableDirectory();
+
+}  // namespace sorv::platform

@@ -1,0 +1,108 @@
+// The platform layer: everything the engine needs from the operating system's
+// user interface (window, presenting frames, input events, clock, message boxes).
+// Two backends implement it: sdl/ (a real window) and headless/ (virtual clock,
+// events from a file, frames written as PNG). No other folder includes SDL.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <stdexcept>
+#include <string>
+
+namespace sorv::platform {
+
+enum class MouseButton { Left, Right, Middle };
+
+struct Event {
+  enum class Type {
+    MouseDown,   // x, y, button
+    MouseUp,     // x, y, button
+    MouseMove,   // x, y
+    Wheel,       // wheel: +1 away from the player (up), -1 towards (down)
+    KeyDown,     // vk, repeat
+    KeyUp,       // vk
+    Text,        // ch: one Unicode code point typed
+    Close,       // the player asked to close the window
+    FocusGained,
+    FocusLost,
+    Expose,      // the window needs its last frame again
+  };
+  Type type = Type::Expose;
+  int x = 0, y = 0;  // in game (logical) coordinates
+  MouseButton button = MouseButton::Left;
+  int wheel = 0;
+  int vk = 0;        // Windows virtual-key code (VK_RETURN = 0x0D, 'A' = 0x41 ...)
+  bool repeat = false;
+  uint32_t ch = 0;
+};
+
+enum class MessageBoxButtons { Ok, YesNo, OkCancel };
+enum class MessageBoxIcon { None, Error, Warning, Information, Question };
+enum class MessageBoxAnswer { Ok, Cancel, Yes, No };
+
+struct Options {
+  bool headless = false;
+  std::string eventsFile;      // headless: input script
+  std::string screenshotFile;  // headless: PNG of the last frame, written at Shutdown
+  std::string dumpFramesDir;   // headless: every presented frame as PNG
+  int64_t maxTimeMs = -1;      // headless: virtual time budget (-1 = default cap)
+  bool fullscreen = false;
+  int scale = 0;               // sdl: initial integer window scale (0 = fit the desktop)
+};
+
+// Thrown by the headless clock when the virtual time budget is spent.
+struct TimeLimitReached : std::runtime_error {
+  TimeLimitReached() : std::runtime_error("virtual time limit reached") {}
+};
+
+class Platform {
+ public:
+  virtual ~Platform() = default;
+  virtual bool IsHeadless() const = 0;
+
+  // Window. The client area is the game's logical size; the backend scales
+  // presented frames to whatever the window really is, keeping the aspect ratio.
+  virtual bool CreateMainWindow(int width, int height) = 0;  // created hidden, centred
+  virtual void SetLogicalSize(int width, int height) = 0;    // resize, re-centre
+  virtual void SetTitle(const std::string& utf8) = 0;
+  virtual void ShowMainWindow() = 0;
+  virtual void SetFullscreen(bool on) = 0;
+  virtual bool IsFullscreen() const = 0;
+  virtual void Minimize() = 0;
+  virtual void DesktopSize(int& width, int& height) = 0;
+  virtual int DisplayBitsPerPixel() = 0;
+
+  // A 24-bit frame as the engine keeps it: rows bottom-up (the first row in
+  // memory is the bottom line), pixels blue-green-red, `stride` bytes a row.
+  virtual void Present(const uint8_t* bits, int width, int height, int stride) = 0;
+
+  // Input. PollEvent never blocks.
+  virtual bool PollEvent(Event& ev) = 0;
+  virtual bool HasFocus() const = 0;
+  // True for a headless run without an events file: every click wait is
+  // answered at once, so a linear game runs to its end.
+  virtual bool Unattended() const = 0;
+
+  // Milliseconds since an arbitrary start; wraps like a 32-bit tick count.
+  virtual uint32_t NowMs() = 0;
+  virtual void SleepMs(uint32_t ms) = 0;
+
+  virtual MessageBoxAnswer ShowMessageBox(const std::string& titleUtf8, const std::string& textUtf8,
+                                          MessageBoxButtons buttons, MessageBoxIcon icon) = 0;
+
+  // Called once when the run ends, whatever ended it; the headless backend
+  // writes its screenshot here.
+  virtual void Shutdown() = 0;
+};
+
+std::unique_ptr<Platform> CreateSdlPlatform(const Options& options);
+std::unique_ptr<Platform> CreateHeadlessPlatform(const Options& options);
+
+// Frame-pixel helpers shared by both backends and the tests.
+// Converts the engine's bottom-up BGR frame to top-down RGB (3 bytes a pixel).
+void FrameToRgb(const uint8_t* bits, int width, int height, int stride, uint8_t* rgbOut);
+// Writes top-down RGB pixels as a PNG file; false (with errno-style reason) on failure.
+bool WritePngRgb(const std::string& path, const uint8_t* rgb, int width, int height,
+                 std::string* error = nullptr);
+
+}  // namespace sorv::platform

@@ -1,0 +1,56 @@
+// The script reader: small scanning operations that read the script text at
+// ScriptPos directly, consume what they recognise and leave ScriptPos at the
+// next unread byte.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace sorv {
+
+struct Engine;
+
+constexpr size_t kMaxWordBytes = 254;
+constexpr size_t kMaxStringBytes = 8190;
+
+inline bool IsBlank(unsigned char c) { return c == ' ' || c == '\t'; }
+inline bool IsDigit(unsigned char c) { return c >= '0' && c <= '9'; }
+inline bool IsLeadByte(unsigned char c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); }
+inline unsigned char LowerAscii(unsigned char c) { return (c >= 'A' && c <= 'Z') ? c + 32 : c; }
+inline bool IsWordStart(unsigned char c) { c = LowerAscii(c); return (c >= 'a' && c <= 'z') || c == '_'; }
+inline bool IsWordByte(unsigned char c) { return IsWordStart(c) || IsDigit(c); }
+
+constexpr int kMaxReadNesting = 200;
+
+// Counts one level of nested reading for as long as it lives; reports an
+// error past kMaxReadNesting.
+class ReadNestingGuard {
+ public:
+  explicit ReadNestingGuard(Engine& e);
+  ~ReadNestingGuard();
+  ReadNestingGuard(const ReadNestingGuard&) = delete;
+  ReadNestingGuard& operator=(const ReadNestingGuard&) = delete;
+
+ private:
+  Engine& e_;
+};
+
+unsigned char SkipBlanks(Engine& e);
+unsigned char SkipBlanksAndNewlines(Engine& e);
+void ExpectComma(Engine& e);
+// Reads a lower-cased word into `out`; returns the byte after the blanks behind it.
+unsigned char ReadWord(Engine& e, std::string& out);
+void ReadLabelName(Engine& e, std::string& out);
+// `text` points at the 6 bytes after '#'.
+int32_t ReadColour(Engine& e, const char* text);
+// A colour argument: '#rrggbb' written directly or a string whose text begins with '#'.
+int32_t ReadColourArgument(Engine& e);
+int32_t ReadNumberPrimary(Engine& e);
+void ReadStringPrimary(Engine& e, std::string& dst);
+void ReadStringArgument(Engine& e, std::string& dst);
+int64_t ReadDigits(Engine& e, const char* text, size_t& index);
+
+// The expression evaluator (values/expr.cpp).
+int32_t ReadNumberArgument(Engine& e);
+
+}  // namespace sorv

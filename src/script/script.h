@@ -1,0 +1,77 @@
+// The script source: the whole script as one byte buffer, the current
+// position, the first-line settings, the file boundaries and the label index.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+namespace sorv {
+
+struct Engine;
+
+struct Label {
+  int32_t pos;
+  std::string name;  // lower case
+};
+
+struct ScriptState {
+  // ScriptBuffer: the script bytes, a NUL, and room behind the script for a
+  // line handed in from outside (copied to ScratchLineOffset).
+  std::vector<char> buffer;
+  int32_t length = 0;         // ScriptLength
+  int32_t scratchOffset = 0;  // ScratchLineOffset
+  int32_t pos = 0;            // ScriptPos
+  std::array<int32_t, 100> fileEnd{};  // FileEndTable
+  bool fromTextFiles = false;          // ScriptFromTextFiles
+  bool fallbackMode = false;           // FallbackScriptMode
+
+  int32_t numVarCount = 4096;  // NumVarCount
+  int32_t labelMax = 10000;    // LabelMax
+  int32_t globalBorder = 200;  // GlobalBorder
+
+  std::vector<Label> labels;  // LabelTable, LabelCount = labels.size()
+  // Lower-case name -> position of its first definition; gives the result
+  // of a search of the table in order, at constant cost.
+  std::unordered_map<std::string, int32_t> labelIndex;
+
+  // Depth of nested primaries being read ("%%%%…", "[[[…", "((…"); bounded so
+  // that hostile script text cannot exhaust the native stack.
+  int readNesting = 0;
+
+  const char* data() const { return buffer.data(); }
+  char* data() { return buffer.data(); }
+  unsigned char at(int32_t p) const { return static_cast<unsigned char>(buffer[static_cast<size_t>(p)]); }
+  unsigned char cur() const { return at(pos); }
+};
+
+// Reads the script of the game directory, applies the first line, sizes the
+// variable banks and the label table. Errors: ReportError (no script) or
+// FatalExit (first-line settings).
+void LoadScript(Engine& e);
+// Loads from an in-memory text as if it were the only script file "0.txt"
+// (used by tests and tools).
+void LoadScriptFromText(Engine& e, std::string_view text);
+void ApplyFirstLineSettings(Engine& e, const char* text, size_t size, bool luaComment);
+void AllocateBanks(Engine& e);
+
+void BuildLabelIndex(Engine& e);
+// Sets ScriptPos to the label (name without '*', any case) and logs it.
+void JumpToLabel(Engine& e, std::string_view name);
+// Position of a label, or -1 when there is none (does not log).
+int32_t FindLabel(const Engine& e, std::string_view name);
+
+struct FileLine {
+  int file;
+  int line;
+};
+FileLine PositionToFileLine(const ScriptState& s, int32_t position);
+
+// Copies a command line from outside the script behind the script text and
+// positions the reader on it; false when it does not fit.
+bool PlaceScratchLine(Engine& e, std::string_view line);
+
+}  // namespace sorv

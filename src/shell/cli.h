@@ -1,0 +1,27 @@
+// The command line of the sorv executable.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "platform/platform.h"
+
+namespace sorv {
+
+struct CommandLine {
+  platform::Options options;
+  std::string gameDir;  // empty: chosen by ChooseGameDirectory
+  bool help = false;
+  bool version = false;
+  bool listCommands = false;
+  std::string error;  // a usage error
+};
+
+CommandLine ParseCommandLine(const std::vector<std::string>& args);
+const char* UsageText();
+// Without a game directory: the current directory when it holds a script,
+// else the executable's directory.
+std::string ChooseGameDirectory(const std::string& given);
+bool HoldsScript(const std::string& dir);
+
+}  // namespace sorv

@@ -1,0 +1,81 @@
+// The message pumps and the main window's own handling of the messages that
+// are not input for a wait: closing, the full-screen toggle, repainting.
+#include "shell/engine.h"
+#include "shell/window.h"
+
+namespace sorv {
+
+void FillMessageQueue(Engine& e) {
+  if (!e.platform) return;
+  platform::Event ev;
+  while (e.platform->PollEvent(ev)) e.app.queue.push_back(ev);
+}
+
+bool TakeLeftButtonUp(Engine& e) {
+  FillMessageQueue(e);
+  auto& q = e.app.queue;
+  for (auto it = q.begin(); it != q.end(); ++it) {
+    if (it->type == platform::Event::Type::MouseUp && it->button == platform::MouseButton::Left) {
+      q.erase(it);
+      return true;
+    }
+  }
+  return false;
+}
+
+static int PumpOne(Engine& e, bool sleepWhenIdle) {
+  if (e.app.queue.empty()) FillMessageQueue(e);
+  if (e.app.queue.empty()) {
+    if (sleepWhenIdle && e.platform) e.platform->SleepMs(5);
+    return 0;
+  }
+  platform::Event ev = e.app.queue.front();
+  e.app.queue.pop_front();
+  WindowProc(e, ev);
+  return 1;
+}
+
+int PumpMessage(Engine& e) { return PumpOne(e, true); }
+int PumpMessageNoSleep(Engine& e) { return PumpOne(e, false); }
+
+void RequestClose(Engine& e) {
+  if (e.app.closeRequested) return;
+  platform::MessageBoxAnswer a = e.platform->ShowMessageBox(
+      "结束确认", "是否结束游戏？", platform::MessageBoxButtons::YesNo, platform::MessageBoxIcon::Question);
+  if (a != platform::MessageBoxAnswer::Yes) return;
+  e.app.closeRequested = true;
+  e.interp.skipMode = false;
+}
+
+void WindowProc(Engine& e, const platform::Event& ev) {
+  using T = platform::Event::Type;
+  switch (ev.type) {
+    case T::Close:
+      RequestClose(e);
+      break;
+    case T::KeyDown:
+      // Alt+Enter toggles full screen, as the window's accelerator did.
+      if (ev.vk == 0x0D && e.app.altDown) {
+        e.app.fullscreen = !e.app.fullscreen;
+        e.platform->SetFullscreen(e.app.fullscreen);
+      }
+      if (ev.vk == 0x12) e.app.altDown = true;
+      if (ev.vk == 0x11) e.app.ctrlDown = true;
+      break;
+    case T::KeyUp:
+      if (ev.vk == 0x12) e.app.altDown = false;
+      if (ev.vk == 0x11) e.app.ctrlDown = false;
+      break;
+    case T::MouseUp:
+      if (ev.button == platform::MouseButton::Left) e.interp.leftClickFlag = true;
+      if (ev.button == platform::MouseButton::Right) e.interp.rightClickFlag = true;
+      break;
+    case T::FocusLost:
+      e.app.altDown = e.app.ctrlDown = false;
+      break;
+    default:
+      break;
+  }
+}
+
+}  // namespace sorv

@@ -1,0 +1,136 @@
+// Initialisation, the restart loop and the run loop.
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+
+#include "graphics/scene.h"
+#include "interp/error.h"
+#include "lua/bridge.h"
+#include "platform/fs.h"
+#include "shell/engine.h"
+#include "shell/window.h"
+#include "sound/sound.h"
+
+namespace sorv {
+namespace {
+
+void Initialise(Engine& e) {
+  AppState& app = e.app;
+  app.formatBuffer.assign(kWorkBufferSize, 0);
+  for (auto& image : app.saveImages) image.assign(kWorkBufferSize, 0);
+  app.saveImageRead = app.saveImageWrite = 0;
+  app.saveImageInMemory = true;
+  app.tempDir = platform::TempDirectory();
+  SeedRandom(e, e.platform->NowMs());
+
+  InitialiseSound(e);
+  BindLuaBridge(e);
+
+  // "config.txt": only a line beginning with "cdfadeoff" means anything.
+  std::ifstream config(e.Path("config.txt"));
+  std::string line;
+  while (config && std::getline(config, line)) {
+    if (line.compare(0, 9, "cdfadeoff") == 0) app.cdFadeOff = true;
+  }
+  app.debugFlag = platform::IsRegularFile(e.Path("debug.314"));
+  app.restartRequested = false;
+}
+
+// Every setting of the *define block and of the interpreter returns to its
+// default at the start of a pass.
+void RestoreDefaults(Engine& e) {
+  e.interp = InterpState{};
+  e.text = TextFlowState{};
+  e.app.queue.clear();
+}
+
+void RestartPass(Engine& e) {
+  RestoreDefaults(e);
+  SeedRandom(e, e.platform->NowMs());
+  StopAllSound(e);
+
+  int oldW = e.screenWidth, oldH = e.screenHeight;
+  e.screenWidth = 640;
+  e.screenHeight = 480;
+  LoadScript(e);
+  if ((e.screenWidth != oldW || e.screenHeight != oldH) && e.screenWidth == 640 && e.screenHeight == 480) {
+    e.platform->SetLogicalSize(e.screenWidth, e.screenHeight);
+  }
+  e.interp.readMap.assign(static_cast<size_t>(e.script.length) / 8 + 1, 0);
+  RecreateSurfaces(e);
+  ClearLocalVariables(e);
+  // The global variable file is read by the persistence code; without it
+  // the globals start cleared.
+  ClearGlobalVariables(e);
+  BuildLabelIndex(e);
+
+  RunStatements(e, true);
+  if (e.app.closeRequested || e.app.restartRequested) return;
+
+  if (!e.app.windowShown) {
+    e.platform->ShowMainWindow();
+    e.app.windowShown = true;
+    e.platform->SleepMs(500);
+  }
+  while (!e.app.restartRequested && !e.app.closeRequested) {
+    ResetGame(e);
+    e.platform->SleepMs(5);
+    RunStatements(e, false);
+  }
+}
+
+void ShowError(Engine& e, const std::string& title, const std::string& text) {
+  if (e.app.instanceLock) e.app.instanceLock->Release();
+  e.platform->ShowMessageBox(title, text, platform::MessageBoxButtons::Ok, platform::MessageBoxIcon::Error);
+}
+
+}  // namespace
+
+void ResetGame(Engine& e) {
+  StopAllSound(e);
+  ClearTextWindow(e);
+  ResetScene(e);
+  ClearLocalVariables(e);
+  InterpState& in = e.interp;
+  in.depth = 0;
+  in.inTextGosub = false;
+  in.textGosubMark = -1;
+  in.rclickResume = false;
+  in.resetPending = false;
+  in.newPagePending = false;
+  in.tagDone = false;
+  JumpToLabel(e, "start");
+}
+
+int RunEngine(Engine& e) {
+  int status = 0;
+  try {
+    Initialise(e);
+    while (!e.app.closeRequested) {
+      e.app.restartRequested = false;
+      RestartPass(e);
+      e.app.firstPass = false;
+      ++e.app.passes;
+    }
+  } catch (const ScriptError& err) {
+    e.app.errorTitle = err.title;
+    e.app.errorMessage = err.message;
+    e.app.errorText = err.text;
+    StopAllSound(e);
+    ShowError(e, err.title, err.text);
+    status = 1;
+  } catch (const FatalExit& fx) {
+    e.app.errorTitle = fx.title;
+    e.app.errorMessage = fx.message;
+    if (!fx.title.empty()) ShowError(e, fx.title, fx.message);
+    status = fx.status;
+  } catch (const platform::TimeLimitReached&) {
+    std::fprintf(stderr, "sorv: the time limit of the headless run was reached\n");
+    status = 3;
+  }
+  StopAllSound(e);
+  FreeLibraries(e);
+  return status;
+}
+
+}  // namespace sorv

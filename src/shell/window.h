@@ -1,0 +1,18 @@
+// The main window's message handling.
+#pragma once
+
+#include "platform/platform.h"
+
+namespace sorv {
+
+struct Engine;
+
+void WindowProc(Engine& e, const platform::Event& ev);
+// The player asked to close: ask the quit question, then close.
+void RequestClose(Engine& e);
+
+// Runs the engine in an already created platform until the game ends;
+// returns the process exit status.
+int RunEngine(Engine& e);
+
+}  // namespace sorv

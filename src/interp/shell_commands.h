@@ -13,5 +13,11 @@ void Cmd_yesnobox(Engine& e);
 void Cmd_okcancelbox(Engine& e);
 void Cmd_getwindowsize(Engine& e);
 void Cmd_minimizewindow(Engine& e);
+void Cmd_autosaveoff(Engine& e);
+void Cmd_english(Engine& e);
+void Cmd_zenkakko(Engine& e);
+void Cmd_pagetag(Engine& e);
+void Cmd_linepage(Engine& e);
+void Cmd_linepage2(Engine& e);
 
 }  // namespace sorv

@@ -1,4 +1,5 @@
 // Finding and reading the script, and the settings of its first line.
+#include <algorithm>
 #include <cstring>
 
 #include "interp/error.h"
@@ -141,9 +142,10 @@ bool LoadNumbered(Engine& e) {
     }
     if (have) {
       std::vector<char> file = ReadScriptFile(e, e.Path(name), name);
-      // The file may have grown since it was measured; never past the buffer.
-      uint64_t room = total - static_cast<uint64_t>(s.length);
-      if (file.size() > room) file.resize(static_cast<size_t>(room));
+      // The file may have grown since it was measured: never let the text
+      // reach the scratch area, keeping room for the newlines still to come.
+      int64_t room = static_cast<int64_t>(s.scratchOffset) - s.length - (100 - i) - 1;
+      if (static_cast<int64_t>(file.size()) > room) file.resize(static_cast<size_t>(std::max<int64_t>(room, 0)));
       AppendTextMode(s, file);
     }
     s.fileEnd[static_cast<size_t>(i)] = s.length;

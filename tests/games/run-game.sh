@@ -5,7 +5,8 @@
 #   stderr TEXT         TEXT appears in what the run printed on stderr
 #   no-stderr TEXT      TEXT does not appear there
 #   args ARGS...        extra command-line arguments (before the directory);
-#                       @OUT@ stands for a scratch directory for output files
+#                       @OUT@ stands for a scratch directory for output files,
+#                       @DIR@ for the game directory
 #   screenshot W H      --screenshot is written and is a W x H PNG
 set -u
 sorv=$1
@@ -20,7 +21,7 @@ shot=""
 while IFS= read -r line || [ -n "$line" ]; do
   case "$line" in
     status\ *) want_status=${line#status } ;;
-    args\ *) read -r -a more <<< "${line#args }"; for a in "${more[@]}"; do args+=("${a//@OUT@/$out}"); done ;;
+    args\ *) read -r -a more <<< "${line#args }"; for a in "${more[@]}"; do a=${a//@OUT@/$out}; args+=("${a//@DIR@/$dir}"); done ;;
     screenshot\ *) shot=${line#screenshot }; args+=(--screenshot "$out/shot.png") ;;
     stderr\ *|no-stderr\ *) checks+=("$line") ;;
   esac

@@ -3,8 +3,9 @@
 // while the *define block runs.
 #include "interp/catalogue.h"
 
+#include <cstdint>
+#include <cstring>
 #include <string>
-#include <unordered_map>
 
 #include "interp/control_flow.h"
 #include "interp/shell_commands.h"
@@ -494,13 +495,50 @@ const CommandEntry kCatalogue[] = {
     {"menusetwindow", "define", true, nullptr},
 };
 
-struct Index {
-  std::unordered_map<std::string_view, const CommandEntry*> anyMode;
-  std::unordered_map<std::string_view, const CommandEntry*> defineOnly;
-  Index() {
-    for (const CommandEntry& c : kCatalogue) {
-      (c.defineOnly ? defineOnly : anyMode).emplace(c.word, &c);
+// Open addressing over a small power-of-two table: every command word of
+// every statement is looked up here, so the lookup hashes the word once with
+// a cheap hash and compares only on a hash match.
+class WordTable {
+ public:
+  void Add(const CommandEntry* entry) {
+    std::string_view w = entry->word;
+    uint32_t h = Hash(w);
+    size_t i = h & kMask;
+    while (slots_[i].entry) i = (i + 1) & kMask;
+    slots_[i] = Slot{entry, h, static_cast<uint32_t>(w.size())};
+  }
+  const CommandEntry* Find(std::string_view w) const {
+    uint32_t h = Hash(w);
+    for (size_t i = h & kMask; slots_[i].entry; i = (i + 1) & kMask) {
+      const Slot& slot = slots_[i];
+      if (slot.hash == h && slot.size == w.size() && std::memcmp(slot.entry->word, w.data(), w.size()) == 0) {
+        return slot.entry;
+      }
     }
+    return nullptr;
+  }
+
+ private:
+  static constexpr size_t kSize = 2048;  // well over twice the catalogue
+  static constexpr size_t kMask = kSize - 1;
+  static uint32_t Hash(std::string_view w) {
+    uint32_t h = 2166136261u;
+    for (unsigned char c : w) h = (h ^ c) * 16777619u;
+    return h;
+  }
+  struct Slot {
+    const CommandEntry* entry = nullptr;
+    uint32_t hash = 0;
+    uint32_t size = 0;
+  };
+  Slot slots_[kSize];
+};
+
+struct Index {
+  WordTable anyMode;
+  WordTable defineOnly;
+  Index() {
+    for (const CommandEntry& c : kCatalogue) (c.defineOnly ? defineOnly : anyMode).Add(&c);
   }
 };
 
@@ -514,11 +552,9 @@ const Index& TheIndex() {
 const CommandEntry* FindCommand(std::string_view word, bool defineMode) {
   const Index& ix = TheIndex();
   if (defineMode) {
-    auto it = ix.defineOnly.find(word);
-    if (it != ix.defineOnly.end()) return it->second;
+    if (const CommandEntry* c = ix.defineOnly.Find(word)) return c;
   }
-  auto it = ix.anyMode.find(word);
-  return it == ix.anyMode.end() ? nullptr : it->second;
+  return ix.anyMode.Find(word);
 }
 
 const CommandEntry* CatalogueBegin() { return kCatalogue; }

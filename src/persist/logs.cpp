@@ -19,7 +19,9 @@ void AddFileLog(Engine& e, std::string_view name) { e.logs.files.insert(FileLogK
 
 bool InFileLog(const Engine& e, std::string_view name) { return e.logs.files.count(FileLogKey(name)) != 0; }
 
-void AddLabelLog(Engine& e, std::string_view lowerName) { e.logs.labels.emplace(lowerName); }
+// insert() looks before it allocates; emplace() would build a node for every
+// jump only to throw it away when the label was passed before.
+void AddLabelLog(Engine& e, std::string_view lowerName) { e.logs.labels.insert(std::string(lowerName)); }
 
 bool InLabelLog(const Engine& e, std::string_view name) {
   std::string lower(name);

@@ -132,6 +132,46 @@ std::optional<std::vector<char>> ReadWholeFile(const std::string& path, uint64_t
   return data;
 }
 
+bool ReadFileInto(const std::string& path, char* dst, size_t capacity, size_t& got, std::string* error) {
+  got = 0;
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) {
+    if (error) *error = std::strerror(errno);
+    return false;
+  }
+  struct stat st;
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    ::close(fd);
+    if (error) *error = "not a regular file";
+    return false;
+  }
+  while (got < capacity) {
+    ssize_t n = ::read(fd, dst + got, capacity - got);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      if (error) *error = std::strerror(errno);
+      ::close(fd);
+      return false;
+    }
+    if (n == 0) break;
+    got += static_cast<size_t>(n);
+  }
+  ::close(fd);
+  return true;
+}
+
+std::vector<std::string> ListDirectory(const std::string& dir) {
+  std::vector<std::string> names;
+  DIR* d = opendir(dir.empty() ? "." : dir.c_str());
+  if (!d) return names;
+  while (dirent* ent = readdir(d)) {
+    std::string name = ent->d_name;
+    if (name != "." && name != "..") names.push_back(std::move(name));
+  }
+  closedir(d);
+  return names;
+}
+
 bool WriteFileAtomic(const std::string& path, const void* data, size_t size, std::string* error) {
   std::string tmp = path + ".tmp-" + std::to_string(::getpid());
   int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);

@@ -25,6 +25,14 @@ std::optional<uint64_t> RegularFileSize(const std::string& path);
 std::optional<std::vector<char>> ReadWholeFile(const std::string& path, uint64_t maxBytes,
                                                std::string* error = nullptr);
 
+// Reads at most `capacity` bytes of a regular file into `dst`; `got` is the
+// count read. Fails for directories and unreadable files.
+bool ReadFileInto(const std::string& path, char* dst, size_t capacity, size_t& got, std::string* error = nullptr);
+
+// Names of the entries of a directory (without "." and ".."); empty when it
+// cannot be read.
+std::vector<std::string> ListDirectory(const std::string& dir);
+
 // Writes `data` to a temporary file beside `path` and renames it over `path`,
 // so a crash leaves either the old or the new file, never a torn one.
 bool WriteFileAtomic(const std::string& path, const void* data, size_t size,

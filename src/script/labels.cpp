@@ -15,10 +15,34 @@ static std::string Lower(std::string_view name) {
   return out;
 }
 
+// Reads the name of a label line at ScriptPos ('*' under it). Plain names
+// are taken straight from the text; a quoted or variable name goes through
+// the label-name reader.
+static void ReadIndexedName(Engine& e, std::string& name) {
+  ScriptState& s = e.script;
+  if (s.cur() != '*') {
+    ReadLabelName(e, name);
+    return;
+  }
+  ++s.pos;
+  while (IsBlank(s.cur())) ++s.pos;
+  name.clear();
+  if (IsWordStart(s.cur())) {
+    while (IsWordByte(s.cur())) {
+      if (name.size() == kMaxWordBytes) {
+        name.push_back(static_cast<char>(LowerAscii(s.cur())));
+        ReportError(e, "命令エラー", "長すぎるトークンです:" + Sjis(name));
+      }
+      name.push_back(static_cast<char>(LowerAscii(s.cur())));
+      ++s.pos;
+    }
+  }
+}
+
 void BuildLabelIndex(Engine& e) {
   ScriptState& s = e.script;
   s.labels.clear();
-  s.labelIndex.clear();
+  s.labelIndex.Clear();
   s.pos = 0;
   std::string name;
   for (;;) {
@@ -29,18 +53,21 @@ void BuildLabelIndex(Engine& e) {
       continue;
     }
     if (c == '*') {
-      ReadLabelName(e, name);
-      std::string lower = Lower(name);
-      if (s.labelIndex.count(lower)) {
-        ReportError(e, "エラー", "ラベル*" + Sjis(lower) + "の多重定義です。");
-      }
+      ReadIndexedName(e, name);
       if (static_cast<int32_t>(s.labels.size()) >= s.labelMax) {
+        if (s.labelIndex.Find(s.labels, name) >= 0) {
+          ReportError(e, "エラー", "ラベル*" + Sjis(name) + "の多重定義です。");
+        }
         ReportError(e, "エラー", "ラベルが最大数を超えました。");
       }
+      int32_t nameEnd = s.pos;
       while (IsBlank(s.cur())) ++s.pos;
       if (s.cur() == '\n') ++s.pos;
-      s.labelIndex.emplace(lower, s.pos);
-      s.labels.push_back(Label{s.pos, std::move(lower)});
+      s.labels.push_back(Label{s.pos, name});
+      if (s.labelIndex.Insert(s.labels, static_cast<int32_t>(s.labels.size() - 1)) >= 0) {
+        s.pos = nameEnd;  // the report points at the second definition
+        ReportError(e, "エラー", "ラベル*" + Sjis(name) + "の多重定義です。");
+      }
       continue;
     }
     // Any other first byte: the rest of the line holds no label.
@@ -51,17 +78,16 @@ void BuildLabelIndex(Engine& e) {
 }
 
 int32_t FindLabel(const Engine& e, std::string_view name) {
-  auto it = e.script.labelIndex.find(Lower(name));
-  return it == e.script.labelIndex.end() ? -1 : it->second;
+  std::string lower = Lower(name);
+  int32_t idx = e.script.labelIndex.Find(e.script.labels, lower);
+  return idx < 0 ? -1 : e.script.labels[static_cast<size_t>(idx)].pos;
 }
 
 void JumpToLabel(Engine& e, std::string_view name) {
   std::string lower = Lower(name);
-  auto it = e.script.labelIndex.find(lower);
-  if (it == e.script.labelIndex.end()) {
-    ReportError(e, "ラベルエラー", "ラベル*" + Sjis(name) + "は存在しません");
-  }
-  e.script.pos = it->second;
+  int32_t idx = e.script.labelIndex.Find(e.script.labels, lower);
+  if (idx < 0) ReportError(e, "ラベルエラー", "ラベル*" + Sjis(name) + "は存在しません");
+  e.script.pos = e.script.labels[static_cast<size_t>(idx)].pos;
   AddLabelLog(e, lower);
 }
 

@@ -1,6 +1,8 @@
 // Finding and reading the script, and the settings of its first line.
 #include <algorithm>
+#include <cctype>
 #include <cstring>
+#include <unordered_map>
 
 #include "interp/error.h"
 #include "platform/fs.h"
@@ -25,7 +27,8 @@ const char kBuiltinScript[] = "*define\ndeletemenu\nluasub main\ngame\n*start\nm
 
 void StartBuffer(ScriptState& s, uint64_t total) {
   if (total > kMaxScriptBytes) throw FatalExit{2, "エラー", "スクリプトファイルが大きすぎます。"};
-  s.buffer.assign(static_cast<size_t>(total) + 2048, '\0');
+  s.buffer.clear();
+  s.buffer.resize(static_cast<size_t>(total) + 2048);  // filled by the loader, tail zeroed at the end
   s.scratchOffset = static_cast<int32_t>(total) + 512;
   s.length = 0;
 }
@@ -37,37 +40,55 @@ void Append(ScriptState& s, const char* p, size_t n) {
 
 void AppendNewline(ScriptState& s) { s.buffer[static_cast<size_t>(s.length++)] = '\n'; }
 
-// Text-mode copy: CR LF pairs become LF and a Ctrl-Z byte ends the file.
-void AppendTextMode(ScriptState& s, const std::vector<char>& file) {
-  char* out = s.buffer.data() + s.length;
-  size_t n = file.size();
-  size_t w = 0;
-  for (size_t i = 0; i < n; ++i) {
-    char c = file[i];
-    if (c == 0x1A) break;
-    if (c == '\r' && i + 1 < n && file[i + 1] == '\n') continue;
-    out[w++] = c;
+// Text mode, done in place on what was just read: a Ctrl-Z byte ends the
+// file and CR LF pairs become LF. Most scripts have neither, and two memchr
+// scans prove it.
+size_t TextModeInPlace(char* p, size_t n) {
+  if (const void* eof = std::memchr(p, 0x1A, n)) n = static_cast<size_t>(static_cast<const char*>(eof) - p);
+  const void* cr = std::memchr(p, '\r', n);
+  if (!cr) return n;
+  size_t w = static_cast<size_t>(static_cast<const char*>(cr) - p);
+  for (size_t i = w; i < n; ++i) {
+    if (p[i] == '\r' && i + 1 < n && p[i + 1] == '\n') continue;
+    p[w++] = p[i];
   }
-  s.length += static_cast<int32_t>(w);
+  return w;
 }
 
-void AppendXored(ScriptState& s, const std::vector<char>& file, unsigned char key) {
-  char* out = s.buffer.data() + s.length;
-  for (size_t i = 0; i < file.size(); ++i) out[i] = static_cast<char>(static_cast<unsigned char>(file[i]) ^ key);
-  s.length += static_cast<int32_t>(file.size());
+void XorInPlace(char* p, size_t n, unsigned char key) {
+  for (size_t i = 0; i < n; ++i) p[i] = static_cast<char>(static_cast<unsigned char>(p[i]) ^ key);
 }
 
-std::vector<char> ReadScriptFile(Engine& e, const std::string& path, const std::string& shownName) {
-  std::string why;
-  auto data = platform::ReadWholeFile(path, kMaxScriptBytes, &why);
-  if (!data) ReportError(e, "エラー", Format("スクリプトファイル%sを読み込めません（%s）。", shownName.c_str(), why.c_str()));
-  return std::move(*data);
-}
+// The game directory's own entries, found once per load: the script names
+// are looked up here instead of probing the file system for each of the
+// hundred numbers (and matched without regard to case, as everywhere).
+class GameFiles {
+ public:
+  explicit GameFiles(const Engine& e) : dir_(e.gameDir) {
+    for (std::string& name : platform::ListDirectory(dir_)) {
+      std::string key = name;
+      for (char& c : key) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+      names_.emplace(std::move(key), std::move(name));  // the first spelling found wins
+    }
+  }
+  // Full path of `name`, or empty when the directory has no such entry.
+  std::string Find(const std::string& name) const {
+    auto it = names_.find(name);
+    if (it == names_.end()) return {};
+    return dir_.empty() ? it->second : dir_ + "/" + it->second;
+  }
 
-// A name that exists but is no readable regular file (a directory, a
-// device) is an error of its own rather than a silently missing script.
-std::optional<uint64_t> ScriptFileSize(Engine& e, const std::string& name) {
-  std::string path = e.Path(name);
+ private:
+  std::string dir_;
+  std::unordered_map<std::string, std::string> names_;
+};
+
+// Size of a script file; nullopt when absent. A name that exists but is no
+// regular file (a directory, a device) is an error of its own rather than a
+// silently missing script.
+std::optional<uint64_t> ScriptFileSize(Engine& e, const GameFiles& files, const std::string& name) {
+  std::string path = files.Find(name);
+  if (path.empty()) return std::nullopt;
   if (auto size = platform::RegularFileSize(path)) return size;
   if (platform::IsDirectory(path)) {
     ReportError(e, "エラー", Format("スクリプトファイル%sがディレクトリです。", name.c_str()));
@@ -75,37 +96,52 @@ std::optional<uint64_t> ScriptFileSize(Engine& e, const std::string& name) {
   return std::nullopt;
 }
 
-bool Present(Engine& e, const std::string& name) { return platform::IsRegularFile(e.Path(name)) || platform::IsDirectory(e.Path(name)); }
-
-void LoadScrambledSingle(Engine& e) {
+// Reads a script file behind the text already in the buffer, never past
+// `limit` (files may grow between measuring and reading); returns the count.
+size_t ReadScriptFile(Engine& e, const GameFiles& files, const std::string& name, int64_t limit) {
   ScriptState& s = e.script;
-  std::vector<char> file = ReadScriptFile(e, e.Path("svscript.zat"), "svscript.zat");
-  StartBuffer(s, file.size());
-  AppendXored(s, file, 0xD3);
+  std::string why;
+  size_t got = 0;
+  size_t room = static_cast<size_t>(std::max<int64_t>(limit - s.length, 0));
+  if (!platform::ReadFileInto(files.Find(name), s.data() + s.length, room, got, &why)) {
+    ReportError(e, "エラー", Format("スクリプトファイル%sを読み込めません（%s）。", name.c_str(), why.c_str()));
+  }
+  return got;
+}
+
+void LoadScrambledSingle(Engine& e, const GameFiles& files) {
+  ScriptState& s = e.script;
+  uint64_t size = ScriptFileSize(e, files, "svscript.zat").value_or(0);
+  StartBuffer(s, size);
+  size_t got = ReadScriptFile(e, files, "svscript.zat", static_cast<int64_t>(size));
+  XorInPlace(s.data(), got, 0xD3);
+  s.length += static_cast<int32_t>(got);
   AppendNewline(s);
 }
 
-void LoadScrambledMulti(Engine& e) {
+void LoadScrambledMulti(Engine& e, const GameFiles& files) {
   ScriptState& s = e.script;
-  std::vector<char> main = ReadScriptFile(e, e.Path("svscript.dat"), "svscript.dat");
-  std::vector<std::vector<char>> parts(100);
+  uint64_t total = ScriptFileSize(e, files, "svscript.dat").value_or(0);
+  std::vector<uint64_t> sizes(100, 0);
   std::vector<bool> present(100, false);
-  uint64_t total = main.size();
   for (int i = 0; i < 100; ++i) {
-    std::string name = Format("%02d.np", i);
-    if (ScriptFileSize(e, name)) {
-      parts[i] = ReadScriptFile(e, e.Path(name), name);
-      present[i] = true;
-      total += parts[i].size() + 2;
+    if (auto n = ScriptFileSize(e, files, Format("%02d.np", i))) {
+      present[static_cast<size_t>(i)] = true;
+      sizes[static_cast<size_t>(i)] = *n;
+      total += *n + 2;
     }
   }
   StartBuffer(s, total);
-  AppendXored(s, main, 0xA7);
-  AppendNewline(s);
-  for (int i = 0; i < 100; ++i) {
-    if (!present[i]) continue;
-    AppendXored(s, parts[i], 0xA7);
+  auto readOne = [&](const std::string& name, uint64_t size) {
+    int32_t at = s.length;
+    size_t got = ReadScriptFile(e, files, name, at + static_cast<int64_t>(size));
+    XorInPlace(s.data() + at, got, 0xA7);
+    s.length += static_cast<int32_t>(got);
     AppendNewline(s);
+  };
+  readOne("svscript.dat", total);
+  for (int i = 0; i < 100; ++i) {
+    if (present[static_cast<size_t>(i)]) readOne(Format("%02d.np", i), sizes[static_cast<size_t>(i)]);
   }
 }
 
@@ -121,32 +157,36 @@ void LoadBuiltin(Engine& e) {
 
 // Numbered text files "0.txt" … "99.txt" ("00.txt" … "09.txt" stand in for
 // missing single-digit names). Returns false when there is no script at all.
-bool LoadNumbered(Engine& e) {
+bool LoadNumbered(Engine& e, const GameFiles& files) {
   ScriptState& s = e.script;
   uint64_t total = 0;
+  std::vector<std::string> chosen(100);
   for (int i = 0; i < 100; ++i) {
-    if (auto n = ScriptFileSize(e, Format("%d.txt", i))) total += *n;
+    std::string plain = Format("%d.txt", i);
+    auto n = ScriptFileSize(e, files, plain);
+    if (n) {
+      total += *n;
+      chosen[static_cast<size_t>(i)] = plain;
+    }
     if (i < 10) {
-      if (auto n = ScriptFileSize(e, Format("0%d.txt", i))) total += *n;
+      std::string padded = Format("0%d.txt", i);
+      if (auto m = ScriptFileSize(e, files, padded)) {
+        total += *m;
+        if (!n) chosen[static_cast<size_t>(i)] = padded;
+      }
     }
   }
   if (total == 0) return false;
   StartBuffer(s, total);
   s.fromTextFiles = true;
   for (int i = 0; i < 100; ++i) {
-    std::string name = Format("%d.txt", i);
-    bool have = platform::IsRegularFile(e.Path(name));
-    if (!have && i < 10) {
-      name = Format("0%d.txt", i);
-      have = platform::IsRegularFile(e.Path(name));
-    }
-    if (have) {
-      std::vector<char> file = ReadScriptFile(e, e.Path(name), name);
-      // The file may have grown since it was measured: never let the text
-      // reach the scratch area, keeping room for the newlines still to come.
-      int64_t room = static_cast<int64_t>(s.scratchOffset) - s.length - (100 - i) - 1;
-      if (static_cast<int64_t>(file.size()) > room) file.resize(static_cast<size_t>(std::max<int64_t>(room, 0)));
-      AppendTextMode(s, file);
+    const std::string& name = chosen[static_cast<size_t>(i)];
+    if (!name.empty()) {
+      // Never let the text reach the scratch area, keeping room for the
+      // newlines still to come.
+      int64_t limit = static_cast<int64_t>(s.scratchOffset) - (100 - i) - 1;
+      size_t got = ReadScriptFile(e, files, name, limit);
+      s.length += static_cast<int32_t>(TextModeInPlace(s.data() + s.length, got));
     }
     s.fileEnd[static_cast<size_t>(i)] = s.length;
     AppendNewline(s);
@@ -245,7 +285,7 @@ void ApplyFirstLineSettings(Engine& e, const char* text, size_t size, bool luaCo
 void AllocateBanks(Engine& e) {
   ResetValueTables(e);
   e.script.labels.clear();
-  e.script.labelIndex.clear();
+  e.script.labelIndex.Clear();
 }
 
 static void ResetScriptState(Engine& e) {
@@ -266,19 +306,22 @@ static void ResetScriptState(Engine& e) {
 void LoadScript(Engine& e) {
   ResetScriptState(e);
   ScriptState& s = e.script;
-  bool numberedZero = Present(e, "0.txt") || Present(e, "00.txt");
-  if (!numberedZero && Present(e, "svscript.zat")) {
-    LoadScrambledSingle(e);
-  } else if (!numberedZero && Present(e, "svscript.dat")) {
-    LoadScrambledMulti(e);
-  } else if (!LoadNumbered(e)) {
+  GameFiles files(e);
+  auto present = [&](const char* name) { return !files.Find(name).empty(); };
+  bool numberedZero = present("0.txt") || present("00.txt");
+  if (!numberedZero && present("svscript.zat")) {
+    LoadScrambledSingle(e, files);
+  } else if (!numberedZero && present("svscript.dat")) {
+    LoadScrambledMulti(e, files);
+  } else if (!LoadNumbered(e, files)) {
     if (!e.app.luaPresent) {
       s.buffer.assign(2048, '\0');
       ReportError(e, "エラー", "スクリプトファイルが見つかりません。");
     }
     LoadBuiltin(e);
   }
-  s.buffer[static_cast<size_t>(s.length)] = 0;
+  // Everything behind the text (its NUL, the scratch area) reads as zero.
+  std::memset(s.data() + s.length, 0, s.buffer.size() - static_cast<size_t>(s.length));
 
   if (s.fallbackMode) {
     // The built-in script takes its settings from the head of system.lua.
@@ -300,7 +343,7 @@ void LoadScriptFromText(Engine& e, std::string_view text) {
     s.fileEnd[static_cast<size_t>(i)] = s.length;
     AppendNewline(s);
   }
-  s.buffer[static_cast<size_t>(s.length)] = 0;
+  std::memset(s.data() + s.length, 0, s.buffer.size() - static_cast<size_t>(s.length));
   ApplyFirstLineSettings(e, s.data(), static_cast<size_t>(s.length), false);
   AllocateBanks(e);
 }

@@ -41,14 +41,20 @@ unsigned char ReadWord(Engine& e, std::string& out) {
   SkipBlanks(e);
   out.clear();
   if (IsWordStart(s.cur())) {
-    while (IsWordByte(s.cur())) {
-      if (out.size() == kMaxWordBytes) {
-        out.push_back(static_cast<char>(LowerAscii(s.cur())));
-        ReportError(e, "命令エラー", "長すぎるトークンです:" + Sjis(out));
-      }
-      out.push_back(static_cast<char>(LowerAscii(s.cur())));
-      ++s.pos;
+    // Find the end first, then copy once: words are read for every command.
+    const unsigned char* p = reinterpret_cast<const unsigned char*>(s.data()) + s.pos;
+    size_t n = 0;
+    while (IsWordByte(p[n])) ++n;
+    if (n > kMaxWordBytes) {
+      out.assign(reinterpret_cast<const char*>(p), kMaxWordBytes + 1);
+      for (char& c : out) c = static_cast<char>(LowerAscii(static_cast<unsigned char>(c)));
+      s.pos += static_cast<int32_t>(kMaxWordBytes);
+      ReportError(e, "命令エラー", "長すぎるトークンです:" + Sjis(out));
     }
+    out.assign(reinterpret_cast<const char*>(p), n);
+    char* w = out.data();
+    for (size_t i = 0; i < n; ++i) w[i] = static_cast<char>(kWordBytes.lower[p[i]]);
+    s.pos += static_cast<int32_t>(n);
   }
   return SkipBlanks(e);
 }
@@ -118,20 +124,17 @@ int32_t ReadColourArgument(Engine& e) {
 // Digits at ScriptPos times `sign`; the blanks behind them are skipped.
 static int32_t ReadDigitRun(Engine& e, int sign) {
   ScriptState& s = e.script;
+  const unsigned char* start = reinterpret_cast<const unsigned char*>(s.data()) + s.pos;
+  const unsigned char* p = start;
+  // Wrap-around as 32-bit integers do; the original read into a wider
+  // number and truncated, which gives the same low 32 bits.
   uint32_t value = 0;
-  int count = 0;
-  int32_t start = s.pos;
-  while (IsDigit(s.cur())) {
-    if (++count == 19) {
-      ReportError(e, "構文エラー",
-                  "数字が長すぎます。:" + std::string(s.data() + start, static_cast<size_t>(s.pos - start + 1)));
-    }
-    // Wrap-around as 32-bit integers do; the original read into a wider
-    // number and truncated, which gives the same low 32 bits.
-    value = value * 10u + static_cast<uint32_t>(s.cur() - '0');
-    ++s.pos;
+  while (IsDigit(*p)) value = value * 10u + static_cast<uint32_t>(*p++ - '0');
+  if (p - start >= 19) {
+    ReportError(e, "構文エラー", "数字が長すぎます。:" + std::string(reinterpret_cast<const char*>(start), 19));
   }
-  SkipBlanks(e);
+  s.pos += static_cast<int32_t>(p - start);
+  while (IsBlank(s.cur())) ++s.pos;
   return static_cast<int32_t>(sign < 0 ? 0u - value : value);
 }
 

@@ -17,8 +17,21 @@ inline bool IsBlank(unsigned char c) { return c == ' ' || c == '\t'; }
 inline bool IsDigit(unsigned char c) { return c >= '0' && c <= '9'; }
 inline bool IsLeadByte(unsigned char c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); }
 inline unsigned char LowerAscii(unsigned char c) { return (c >= 'A' && c <= 'Z') ? c + 32 : c; }
-inline bool IsWordStart(unsigned char c) { c = LowerAscii(c); return (c >= 'a' && c <= 'z') || c == '_'; }
-inline bool IsWordByte(unsigned char c) { return IsWordStart(c) || IsDigit(c); }
+// Word bytes lower-cased; 0 for bytes that are no word bytes. Digits map to
+// themselves (they may not start a word).
+struct WordByteTable {
+  unsigned char lower[256] = {};
+  constexpr WordByteTable() {
+    for (int c = 'a'; c <= 'z'; ++c) lower[c] = static_cast<unsigned char>(c);
+    for (int c = 'A'; c <= 'Z'; ++c) lower[c] = static_cast<unsigned char>(c + 32);
+    for (int c = '0'; c <= '9'; ++c) lower[c] = static_cast<unsigned char>(c);
+    lower['_'] = '_';
+  }
+};
+inline constexpr WordByteTable kWordBytes{};
+
+inline bool IsWordByte(unsigned char c) { return kWordBytes.lower[c] != 0; }
+inline bool IsWordStart(unsigned char c) { return IsWordByte(c) && !IsDigit(c); }
 
 constexpr int kMaxReadNesting = 200;
 

@@ -3,15 +3,40 @@
 #pragma once
 
 #include <array>
+#include <memory>
+#include <utility>
 #include <cstdint>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
+
+#include "script/label_index.h"
 
 namespace sorv {
 
 struct Engine;
+
+// An allocator that leaves new chars uninitialised: the script buffer is
+// filled by reading files straight into it, so zeroing it first would only
+// double the cost of loading.
+template <typename T>
+struct UninitAllocator : std::allocator<T> {
+  template <typename U>
+  struct rebind {
+    using other = UninitAllocator<U>;
+  };
+  UninitAllocator() = default;
+  template <typename U>
+  UninitAllocator(const UninitAllocator<U>&) {}
+  template <typename U>
+  void construct(U* p) noexcept {
+    ::new (static_cast<void*>(p)) U;
+  }
+  template <typename U, typename... Args>
+  void construct(U* p, Args&&... args) {
+    ::new (static_cast<void*>(p)) U(std::forward<Args>(args)...);
+  }
+};
 
 struct Label {
   int32_t pos;
@@ -21,7 +46,7 @@ struct Label {
 struct ScriptState {
   // ScriptBuffer: the script bytes, a NUL, and room behind the script for a
   // line handed in from outside (copied to ScratchLineOffset).
-  std::vector<char> buffer;
+  std::vector<char, UninitAllocator<char>> buffer;
   int32_t length = 0;         // ScriptLength
   int32_t scratchOffset = 0;  // ScratchLineOffset
   int32_t pos = 0;            // ScriptPos
@@ -34,9 +59,7 @@ struct ScriptState {
   int32_t globalBorder = 200;  // GlobalBorder
 
   std::vector<Label> labels;  // LabelTable, LabelCount = labels.size()
-  // Lower-case name -> position of its first definition; gives the result
-  // of a search of the table in order, at constant cost.
-  std::unordered_map<std::string, int32_t> labelIndex;
+  LabelIndex labelIndex;
 
   // Depth of nested primaries being read ("%%%%…", "[[[…", "((…"); bounded so
   // that hostile script text cannot exhaust the native stack.

@@ -1,0 +1,122 @@
+// Loading and indexing a large script beside a plain read of the same files;
+// a jump to the last of 100,000 labels beside a jump to the first.
+#include <unistd.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <memory>
+#include <string>
+
+#include "bench_report.h"
+#include "platform/fs.h"
+#include "script/script.h"
+#include "shell/engine.h"
+
+namespace {
+
+constexpr int kLabels = 100000;
+constexpr int kFiles = 10;
+
+// A game directory with about 20 MB of script in ten files and 100,000 labels.
+const std::string& ScriptDir() {
+  static const std::string dir = [] {
+    std::string templ = sorv::platform::TempDirectory() + "/sorv-bench-XXXXXX";
+    std::string d = mkdtemp(templ.data());
+    std::string line = "mov %1,%2+3:add $1,\"\x82\xa0\x82\xa2\x82\xa4\":if %1>5 goto *l0 ; padding to be read\n";
+    int label = 0;
+    for (int f = 0; f < kFiles; ++f) {
+      std::ofstream out(d + "/" + std::to_string(f) + ".txt", std::ios::binary);
+      if (f == 0) out << ";$L200000\n*define\ngame\n*start\n";
+      for (int i = 0; i < kLabels / kFiles; ++i) {
+        out << "*l" << label++ << "\n";
+        for (int k = 0; k < 3; ++k) out << line;
+      }
+    }
+    return d;
+  }();
+  return dir;
+}
+
+void BM_LoadAndIndex(benchmark::State& state) {
+  const std::string& dir = ScriptDir();
+  for (auto _ : state) {
+    auto e = std::make_unique<sorv::Engine>();
+    e->gameDir = dir;
+    sorv::LoadScript(*e);
+    sorv::BuildLabelIndex(*e);
+    benchmark::DoNotOptimize(e->script.labels.size());
+  }
+}
+BENCHMARK(BM_LoadAndIndex)->Unit(benchmark::kMillisecond);
+
+void BM_PlainRead(benchmark::State& state) {
+  const std::string& dir = ScriptDir();
+  for (auto _ : state) {
+    size_t total = 0;
+    for (int f = 0; f < kFiles; ++f) {
+      auto data = sorv::platform::ReadWholeFile(dir + "/" + std::to_string(f) + ".txt", 1ull << 30);
+      total += data->size();
+    }
+    benchmark::DoNotOptimize(total);
+  }
+}
+BENCHMARK(BM_PlainRead)->Unit(benchmark::kMillisecond);
+
+sorv::Engine& Loaded() {
+  static std::unique_ptr<sorv::Engine> e = [] {
+    auto p = std::make_unique<sorv::Engine>();
+    p->gameDir = ScriptDir();
+    sorv::LoadScript(*p);
+    sorv::BuildLabelIndex(*p);
+    return p;
+  }();
+  return *e;
+}
+
+void BM_JumpFirst(benchmark::State& state) {
+  sorv::Engine& e = Loaded();
+  for (auto _ : state) {
+    sorv::JumpToLabel(e, "l0");
+    benchmark::DoNotOptimize(e.script.pos);
+  }
+}
+BENCHMARK(BM_JumpFirst);
+
+void BM_JumpLast(benchmark::State& state) {
+  sorv::Engine& e = Loaded();
+  std::string last = std::to_string(kLabels - 1);
+  last.insert(0, 1, 'l');
+  for (auto _ : state) {
+    sorv::JumpToLabel(e, last);
+    benchmark::DoNotOptimize(e.script.pos);
+  }
+}
+BENCHMARK(BM_JumpLast);
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  return sorv::bench::RunAndReport(argc, argv,
+                                   {{"script_load_index_20MB", "BM_LoadAndIndex", "BM_PlainRead", "plain_read"},
+                                    {"jump_last_of_100k", "BM_JumpLast", "BM_JumpFirst", "jump_first"}});
+}
+namespace {
+void BM_LoadOnly(benchmark::State& state) {
+  const std::string& dir = ScriptDir();
+  for (auto _ : state) {
+    auto e = std::make_unique<sorv::Engine>();
+    e->gameDir = dir;
+    sorv::LoadScript(*e);
+    benchmark::DoNotOptimize(e->script.length);
+  }
+}
+BENCHMARK(BM_LoadOnly)->Unit(benchmark::kMillisecond);
+void BM_IndexOnly(benchmark::State& state) {
+  sorv::Engine& e = Loaded();
+  for (auto _ : state) {
+    sorv::BuildLabelIndex(e);
+    benchmark::DoNotOptimize(e.script.labels.size());
+  }
+}
+BENCHMARK(BM_IndexOnly)->Unit(benchmark::kMillisecond);
+}

@@ -2,13 +2,30 @@
 #include "interp/shell_commands.h"
 #include "script/reader.h"
 #include "shell/engine.h"
+#include "shell/menu.h"
 #include "values/values.h"
 
 namespace sorv {
 
-// `game`: ends the *define block. The window settings and the menu ticks it
-// also applies belong to the window and menu code.
-void Cmd_game(Engine& e) { e.interp.gameStarted = true; }
+// `game`: applies the window settings of the *define block and ends it.
+void Cmd_game(Engine& e) {
+  // A removed menu bar changes the window's outer size: place it again for
+  // the client size alone.
+  if (e.menu.removed) {
+    if (e.app.fullscreen) {
+      e.platform->SetFullscreen(true);
+    } else {
+      e.platform->SetLogicalSize(e.screenWidth, e.screenHeight);
+    }
+  }
+  e.textSettings.currentFace = e.textSettings.defaultFace;
+  e.menu.menuFace = e.textSettings.defaultFace;
+  e.interp.gameStarted = true;
+  TickMenuSettings(e);
+  for (const LayerSlot& slot : e.layers.slots) {
+    if (slot.used && slot.initialize) slot.initialize(slot.parameters.c_str());
+  }
+}
 
 void Cmd_labelexist(Engine& e) {
   if (SkipBlanks(e) != '%') ReportError(e, "エラー", "labelexistの第一引数は数字変数です。");

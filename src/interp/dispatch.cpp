@@ -5,6 +5,7 @@
 #include "interp/interp.h"
 #include "script/script.h"
 #include "shell/engine.h"
+#include "sound/sound.h"
 
 namespace sorv {
 namespace {
@@ -14,10 +15,6 @@ bool IsUserCommand(const Engine& e, const std::string& word) {
     if (name.size() == word.size() && name[0] == word[0] && name == word) return true;
   }
   return false;
-}
-
-bool StartsWith(const std::string& word, const char* prefix) {
-  return word.rfind(prefix, 0) == 0;
 }
 
 }  // namespace
@@ -45,9 +42,7 @@ void DispatchCommand(Engine& e, const std::string& word, bool defineMode) {
   // Voice shorthands: "v001" plays voice\001.wav, "dv001" on the voice
   // channel, "mv001" voice\001.mp3. They belong to the sound family.
   std::string w(builtin);
-  if (StartsWith(w, "v") || StartsWith(w, "dv") || StartsWith(w, "mv")) {
-    ReportNotImplemented(e, w, "sound");
-  }
+  if (PlayVoiceShorthand(e, w)) return;
   ReportError(e, "構文エラー", "不正な命令\"" + Sjis(w) + "\"です。");
 }
 

@@ -29,6 +29,7 @@ struct AppState {
   bool resetRequested = false;    // ResetRequested
   bool endByScript = false;       // `end` ran: the close is not a failure
   bool debugFlag = false;         // "debug.314" present
+  bool allowShell = false;        // --allow-shell: winexec and shell may leave the game directory
   bool cdFadeOff = false;         // "config.txt": cdfadeoff
   bool fullscreen = false;
   bool altDown = false;

@@ -19,6 +19,8 @@ const char* UsageText() {
          "  --max-time MS      headless: stop after MS milliseconds of virtual time\n"
          "  --fullscreen       start in full screen\n"
          "  --scale N          start with the window N times the game's size\n"
+         "  --allow-shell      let the game start programs and open files outside its\n"
+         "                     directory (winexec, shell)\n"
          "  --commands         list every command word, its family and whether it is built\n"
          "  --version          print the version\n"
          "  --help             print this text\n"
@@ -57,6 +59,8 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
       cl.listCommands = true;
     } else if (a == "--headless") {
       cl.options.headless = true;
+    } else if (a == "--allow-shell") {
+      cl.allowShell = true;
     } else if (a == "--fullscreen") {
       cl.options.fullscreen = true;
     } else if (a == "--events") {

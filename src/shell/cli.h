@@ -14,6 +14,7 @@ struct CommandLine {
   bool help = false;
   bool version = false;
   bool listCommands = false;
+  bool allowShell = false;  // winexec and shell may start what lies outside the game
   std::string error;  // a usage error
 };
 

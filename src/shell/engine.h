@@ -4,15 +4,27 @@
 
 #include <string>
 
+#include "archive/archive.h"
+#include "graphics/image_state.h"
 #include "graphics/scene.h"
+#include "graphics/settings.h"
+#include "input/input.h"
+#include "interp/files.h"
 #include "interp/interp.h"
 #include "persist/logs.h"
 #include "persist/savepoint.h"
+#include "persist/settings.h"
 #include "platform/fs.h"
 #include "platform/platform.h"
+#include "plugin/settings.h"
 #include "script/script.h"
 #include "shell/app.h"
+#include "shell/menu.h"
+#include "shell/settings.h"
+#include "sound/settings.h"
+#include "sound/sound.h"
 #include "text/textflow.h"
+#include "text/settings.h"
 #include "values/values.h"
 
 namespace sorv {
@@ -32,6 +44,19 @@ struct Engine {
   TextFlowState text;
   SavePointState savePoints;
   SceneState scene;
+  InputState input;
+  // Settings of the *define block, one record per subsystem that reads them.
+  TextSettings textSettings;
+  GraphicsSettings graphicsSettings;
+  SoundSettings soundSettings;
+  PersistSettings persistSettings;
+  ShellSettings shellSettings;
+  LayerSettings layers;
+  MenuState menu;
+  CsvState csv;
+  ImageState images;      // image loading
+  ArchiveState archives;  // SVA and SV2 archives, archive plug-ins
+  SoundState sound;       // channels, music, CD audio, volumes
 
   // Resolves a name as the engine writes it against the game directory.
   std::string Path(const std::string& name) const { return platform::ResolvePath(gameDir, name); }

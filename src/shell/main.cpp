@@ -80,6 +80,7 @@ int main(int argc, char** argv) {
   auto engine = std::make_unique<Engine>();
   engine->platform = plat.get();
   engine->gameDir = gameDir;
+  engine->app.allowShell = cl.allowShell;
   engine->app.instanceLock = cl.options.headless ? nullptr : &lock;
   plat->CreateMainWindow(engine->screenWidth, engine->screenHeight);
   if (cl.options.fullscreen) {

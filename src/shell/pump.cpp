@@ -58,6 +58,7 @@ void WindowProc(Engine& e, const platform::Event& ev) {
       if (ev.vk == 0x0D && e.app.altDown) {
         e.app.fullscreen = !e.app.fullscreen;
         e.platform->SetFullscreen(e.app.fullscreen);
+        return;  // an accelerator: no key press and no character for the waits
       }
       if (ev.vk == 0x12) e.app.altDown = true;
       if (ev.vk == 0x11) e.app.ctrlDown = true;
@@ -66,16 +67,14 @@ void WindowProc(Engine& e, const platform::Event& ev) {
       if (ev.vk == 0x12) e.app.altDown = false;
       if (ev.vk == 0x11) e.app.ctrlDown = false;
       break;
-    case T::MouseUp:
-      if (ev.button == platform::MouseButton::Left) e.interp.leftClickFlag = true;
-      if (ev.button == platform::MouseButton::Right) e.interp.rightClickFlag = true;
-      break;
     case T::FocusLost:
       e.app.altDown = e.app.ctrlDown = false;
       break;
     default:
       break;
   }
+  // Mouse, wheel and keyboard messages become the waits' input.
+  if (ev.type != T::Close) HandleInputEvent(e, ev);
 }
 
 }  // namespace sorv

@@ -3,8 +3,12 @@
 #include <cstring>
 #include <fstream>
 
+#include "archive/commands.h"
+#include "graphics/image_commands.h"
 #include "graphics/scene.h"
+#include "interp/define_commands.h"
 #include "interp/error.h"
+#include "interp/files.h"
 #include "lua/bridge.h"
 #include "platform/fs.h"
 #include "shell/engine.h"
@@ -41,6 +45,10 @@ void Initialise(Engine& e) {
 void RestoreDefaults(Engine& e) {
   e.interp = InterpState{};
   e.text = TextFlowState{};
+  RestoreDefineSettings(e);
+  RestoreInputDefaults(e);
+  RestoreImageDefaults(e);
+  RestoreArchiveDefaults(e);
   e.app.queue.clear();
 }
 
@@ -88,6 +96,8 @@ void ShowError(Engine& e, const std::string& title, const std::string& text) {
 
 void ResetGame(Engine& e) {
   StopAllSound(e);
+  CloseCsvFile(e);
+  OpenSv2Archives(e);
   ClearTextWindow(e);
   ResetScene(e);
   ClearLocalVariables(e);
@@ -129,6 +139,8 @@ int RunEngine(Engine& e) {
     status = 3;
   }
   StopAllSound(e);
+  CloseSound(e);
+  CloseCsvFile(e);
   FreeLibraries(e);
   return status;
 }

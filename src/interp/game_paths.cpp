@@ -1,0 +1,65 @@
+#include "interp/game_paths.h"
+
+#include <vector>
+
+#include "interp/error.h"
+#include "shell/engine.h"
+
+namespace sorv {
+
+bool NormaliseGameName(const std::string& scriptName, std::string& relative) {
+  const std::string& s = scriptName;
+  if (!s.empty() && (s[0] == '/' || s[0] == '\\')) return false;
+  if (s.size() >= 2 && s[1] == ':') return false;  // "C:..." names another drive
+  std::vector<std::string> parts;
+  std::string part;
+  // Shift-JIS trail bytes may be '\\' (0x5C): a lead byte takes the next byte
+  // with it so that such a character is not split.
+  auto flush = [&]() -> bool {
+    if (part == "..") {
+      if (parts.empty()) return false;
+      parts.pop_back();
+    } else if (!part.empty() && part != ".") {
+      parts.push_back(part);
+    }
+    part.clear();
+    return true;
+  };
+  for (size_t i = 0; i < s.size(); ++i) {
+    unsigned char c = static_cast<unsigned char>(s[i]);
+    if (((c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC)) && i + 1 < s.size()) {
+      part += s[i];
+      part += s[++i];
+    } else if (c == '/' || c == '\\') {
+      if (!flush()) return false;
+    } else {
+      part += s[i];
+    }
+  }
+  if (!flush()) return false;
+  relative.clear();
+  for (const std::string& p : parts) {
+    if (!relative.empty()) relative += '/';
+    relative += p;
+  }
+  return true;
+}
+
+bool ResolveGameFile(Engine& e, const std::string& scriptName, std::string& path) {
+  std::string relative;
+  if (!NormaliseGameName(scriptName, relative)) return false;
+  path = e.Path(relative);
+  return true;
+}
+
+std::string GameFileOrError(Engine& e, const std::string& scriptName, const char* command) {
+  std::string path;
+  if (!ResolveGameFile(e, scriptName, path)) {
+    ReportError(e, "エラー",
+                Format("%sに指定したファイル名%sはゲームフォルダの外を指しています。", command,
+                       Sjis(scriptName).c_str()));
+  }
+  return path;
+}
+
+}  // namespace sorv

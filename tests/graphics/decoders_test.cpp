@@ -1,0 +1,215 @@
+// The picture decoders on pictures made here: exact pixels where the format
+// is lossless, sizes and refusals for damaged or oversized data.
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "graphics/decoders/decoders.h"
+#include "graphics/picture_files.h"
+
+namespace sorv {
+namespace {
+
+using test::At;
+using test::MakePicture;
+
+uint32_t Gradient(int32_t x, int32_t y) {
+  return (static_cast<uint32_t>(x * 7) & 255) << 16 | (static_cast<uint32_t>(y * 5) & 255) << 8 |
+         (static_cast<uint32_t>(x * y) & 255);
+}
+
+// Pseudo-random bytes: no run or small delta for the coders to lean on.
+uint32_t Noise(int32_t x, int32_t y) {
+  uint32_t v = static_cast<uint32_t>(x) * 2654435761u ^ static_cast<uint32_t>(y) * 40503u;
+  v ^= v >> 13;
+  return (v * 2246822519u) & 0xFFFFFF;
+}
+
+void ExpectSamePixels(const Surface& a, const Surface& b) {
+  ASSERT_EQ(a.width, b.width);
+  ASSERT_EQ(a.height, b.height);
+  for (int32_t y = 0; y < a.height; ++y) {
+    for (int32_t x = 0; x < a.width; ++x) ASSERT_EQ(At(a, x, y), At(b, x, y)) << x << "," << y;
+  }
+}
+
+TEST(Bmp, KeepsDepthPaletteAndRowOrder) {
+  Surface s24 = MakePicture(13, 7, Gradient);  // 13 * 3 = 39: rows are padded
+  Surface back;
+  std::vector<uint8_t> file = EncodeBmp(s24);
+  ASSERT_TRUE(DecodeBmp(file.data(), file.size(), back));
+  EXPECT_EQ(back.BitCount(), 24);
+  ExpectSamePixels(s24, back);
+  EXPECT_EQ(back.fileHeader[0], 'B');
+
+  Surface s8 = test::MakePaletted(9, 4);
+  file = EncodeBmp(s8);
+  ASSERT_TRUE(DecodeBmp(file.data(), file.size(), back));
+  EXPECT_EQ(back.BitCount(), 8);
+  EXPECT_EQ(back.paletteCount, 256);
+  EXPECT_EQ(back.palette[200].red, 200);
+  EXPECT_EQ(back.bits, s8.bits);
+}
+
+TEST(Bmp, TopDownRowsAndLargerHeadersAreReadRight) {
+  Surface s = MakePicture(4, 3, Gradient);
+  std::vector<uint8_t> file = EncodeBmp(s);
+  // Same picture stored top-down: negative height, rows reversed.
+  std::vector<uint8_t> topDown(file.begin(), file.begin() + 54);
+  int32_t negative = -3;
+  std::memcpy(&topDown[22], &negative, 4);
+  for (int y = 2; y >= 0; --y) topDown.insert(topDown.end(), s.Row(y), s.Row(y) + s.stride);
+  Surface back;
+  ASSERT_TRUE(DecodeBmp(topDown.data(), topDown.size(), back));
+  EXPECT_EQ(back.height, 3);
+  ExpectSamePixels(s, back);
+
+  // A 124-byte header: the pixels follow it, not byte 54.
+  std::vector<uint8_t> v5(file.begin(), file.begin() + 54);
+  v5[14] = 124;
+  v5.insert(v5.end(), 124 - 40, 0xEE);
+  v5.insert(v5.end(), file.begin() + 54, file.end());
+  ASSERT_TRUE(DecodeBmp(v5.data(), v5.size(), back));
+  ExpectSamePixels(s, back);
+}
+
+TEST(Bmp, DamagedFilesAreRefused) {
+  Surface s = MakePicture(16, 16, Gradient);
+  std::vector<uint8_t> file = EncodeBmp(s);
+  Surface back;
+  std::vector<uint8_t> cut(file.begin(), file.end() - 1);  // one pixel byte short
+  EXPECT_FALSE(DecodeBmp(cut.data(), cut.size(), back));
+  EXPECT_FALSE(DecodeBmp(file.data(), 53, back));
+
+  // A size the file could never hold must not be allocated.
+  std::vector<uint8_t> huge = file;
+  int32_t side = 30000;
+  std::memcpy(&huge[18], &side, 4);
+  std::memcpy(&huge[22], &side, 4);
+  EXPECT_FALSE(DecodeBmp(huge.data(), huge.size(), back));
+
+  std::vector<uint8_t> badDepth = file;
+  badDepth[28] = 7;
+  EXPECT_FALSE(DecodeBmp(badDepth.data(), badDepth.size(), back));
+
+  std::vector<uint8_t> palette = file;
+  uint32_t colours = 0x40000000;
+  std::memcpy(&palette[46], &colours, 4);
+  EXPECT_FALSE(DecodeBmp(palette.data(), palette.size(), back));
+  EXPECT_TRUE(back.Empty());
+}
+
+TEST(Spb, RoundTripsPixelForPixel) {
+  for (auto [w, h] : {std::pair{1, 1}, {1, 9}, {9, 1}, {5, 3}, {64, 48}, {33, 17}}) {
+    for (auto* fn : {&Gradient, &Noise}) {
+      Surface s = MakePicture(w, h, fn);
+      std::vector<uint8_t> spb = EncodeSpb(s);
+      Surface back;
+      ASSERT_TRUE(DecodeSpb(spb.data(), spb.size(), back)) << w << "x" << h;
+      ExpectSamePixels(s, back);
+    }
+  }
+}
+
+TEST(Spb, DecodesTheSerpentineWalkAndItsCodes) {
+  // 3 x 2, one plane after another. Blue: 8-bit 10, then a group with code 7
+  // and one bit: deltas +1 (d=1), 0, +1, 0; the second row runs right to
+  // left, so the top row reads 10 11 11 and the bottom row, from the right,
+  // 12 12. The fifth and sixth values of a group of four past the last pixel
+  // are dropped. Green and red: 8-bit value, code 0 (repeat).
+  std::vector<uint8_t> bits;
+  auto bit = [&, n = 0](uint32_t v, int count) mutable {
+    for (int i = count - 1; i >= 0; --i, ++n) {
+      if (n % 8 == 0) bits.push_back(0);
+      bits.back() |= static_cast<uint8_t>(((v >> i) & 1) << (7 - n % 8));
+    }
+  };
+  bit(3, 16);
+  bit(2, 16);
+  bit(10, 8);
+  bit(7, 3);
+  bit(0, 1);
+  for (uint32_t d : {1u, 0u, 1u, 0u}) bit(d, 1);
+  bit(7, 3);
+  bit(0, 1);  // second group: the last pixel and three dropped values
+  for (uint32_t d : {0u, 0u, 0u, 0u}) bit(d, 1);
+  for (int plane = 1; plane < 3; ++plane) {
+    bit(200, 8);
+    bit(0, 3);
+    bit(0, 3);
+  }
+  Surface s;
+  ASSERT_TRUE(DecodeSpb(bits.data(), bits.size(), s));
+  ASSERT_EQ(s.width, 3);
+  ASSERT_EQ(s.height, 2);
+  EXPECT_EQ(At(s, 0, 0), 0xC8C80Au);
+  EXPECT_EQ(At(s, 1, 0), 0xC8C80Bu);
+  EXPECT_EQ(At(s, 2, 0), 0xC8C80Bu);
+  EXPECT_EQ(At(s, 2, 1), 0xC8C80Cu);
+  EXPECT_EQ(At(s, 1, 1), 0xC8C80Cu);
+  EXPECT_EQ(At(s, 0, 1), 0xC8C80Cu);
+}
+
+TEST(Spb, ASizeTheDataCannotFillIsRefused) {
+  Surface s = MakePicture(8, 8, Gradient);
+  std::vector<uint8_t> spb = EncodeSpb(s);
+  spb[0] = spb[1] = spb[2] = spb[3] = 0xFF;  // 65535 x 65535 from a few bytes
+  Surface back;
+  EXPECT_FALSE(DecodeSpb(spb.data(), spb.size(), back));
+  EXPECT_TRUE(back.Empty());
+  uint8_t zero[4] = {0, 0, 0, 5};
+  EXPECT_FALSE(DecodeSpb(zero, 4, back));
+}
+
+TEST(Png, ColourAndMaskHalvesPerCell) {
+  // Two cells of 2 x 1: alpha 255, 0, 128, 255 across the row.
+  uint8_t alphas[4] = {255, 0, 128, 255};
+  std::vector<uint8_t> png =
+      test::EncodePng(4, 1, [&](int32_t x, int32_t) { return (static_cast<uint32_t>(alphas[x]) << 24) | (0x10u * (x + 1)); });
+  Surface s;
+  ASSERT_TRUE(DecodePng(png.data(), png.size(), true, 2, s));
+  ASSERT_EQ(s.width, 8);
+  // cell 0: colour x0 x1, mask x0 x1; cell 1: colour x2 x3, mask x2 x3
+  EXPECT_EQ(At(s, 0, 0), 0x10u);
+  EXPECT_EQ(At(s, 1, 0), 0x20u);
+  EXPECT_EQ(At(s, 2, 0), 0x000000u);  // opaque is black
+  EXPECT_EQ(At(s, 3, 0), 0xFFFFFFu);  // transparent is white
+  EXPECT_EQ(At(s, 4, 0), 0x30u);
+  EXPECT_EQ(At(s, 6, 0), 0x7F7F7Fu);
+  EXPECT_EQ(At(s, 7, 0), 0x000000u);
+
+  ASSERT_TRUE(DecodePng(png.data(), png.size(), false, 1, s));
+  EXPECT_EQ(s.width, 4);
+  EXPECT_EQ(At(s, 3, 0), 0x40u);
+}
+
+TEST(Png, TruncatedDataFails) {
+  std::vector<uint8_t> png = test::EncodePng(32, 32, [](int32_t x, int32_t y) { return 0xFF000000u | Noise(x, y); });
+  Surface s;
+  EXPECT_FALSE(DecodePng(png.data(), png.size() / 2, false, 1, s));
+  EXPECT_FALSE(DecodePng(png.data(), 10, false, 1, s));
+  EXPECT_TRUE(s.Empty());
+}
+
+TEST(Jpeg, DecodesBottomUpAndRefusesTruncatedData) {
+  // Top half red, bottom half blue: rows must not come out upside down.
+  Surface src = MakePicture(32, 32, [](int32_t, int32_t y) { return y < 16 ? 0xFF0000u : 0x0000FFu; });
+  std::vector<uint8_t> jpg = test::EncodeJpeg(src);
+  Surface s;
+  ASSERT_TRUE(DecodeJpeg(jpg.data(), jpg.size(), s));
+  ASSERT_EQ(s.width, 32);
+  ASSERT_EQ(s.height, 32);
+  uint32_t top = At(s, 16, 4), bottom = At(s, 16, 28);
+  EXPECT_GT(top >> 16 & 255, 200u);
+  EXPECT_LT(top & 255, 60u);
+  EXPECT_GT(bottom & 255, 200u);
+  EXPECT_LT(bottom >> 16 & 255, 60u);
+
+  Surface cut;
+  EXPECT_FALSE(DecodeJpeg(jpg.data(), jpg.size() * 2 / 3, cut));
+  EXPECT_FALSE(DecodeJpeg(jpg.data(), 2, cut));
+  EXPECT_TRUE(cut.Empty());
+}
+
+}  // namespace
+}  // namespace sorv

@@ -8,10 +8,12 @@
 namespace sorv {
 
 void RestoreImageDefaults(Engine& e) {
-  // Once the in-memory JPEG route has failed it stays off for the process.
-  bool jpegInMemory = e.images.jpegInMemory;
+  // Once the in-memory JPEG route has failed it stays off for the process;
+  // the text sprite renderer is installed once by the text window's code.
+  ImageState kept = e.images;
   e.images = ImageState{};
-  e.images.jpegInMemory = jpegInMemory;
+  e.images.jpegInMemory = kept.jpegInMemory;
+  e.images.renderTextSprite = kept.renderTextSprite;
 }
 
 void Cmd_jpegmode(Engine& e) { e.images.jpegMode = true; }

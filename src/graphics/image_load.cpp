@@ -42,11 +42,11 @@ bool IsJpeg(const std::string& ext) { return ext == "jpg" || ext == "jpeg"; }
   ReportError(e, title, Format(fmt, Sjis(name).c_str()));
 }
 
-bool Decode(const std::string& ext, const LoadRequest& r, const std::vector<uint8_t>& d, Surface& out) {
-  if (ext == "png") return DecodePng(d.data(), d.size(), r.alpha, r.cells, out);
-  if (IsJpeg(ext)) return DecodeJpeg(d.data(), d.size(), out);
-  if (ext == "spb") return DecodeSpb(d.data(), d.size(), out);
-  return DecodeBmp(d.data(), d.size(), out);
+bool Decode(const std::string& ext, const LoadRequest& r, const uint8_t* d, size_t n, Surface& out) {
+  if (ext == "png") return DecodePng(d, n, r.alpha, r.cells, out);
+  if (IsJpeg(ext)) return DecodeJpeg(d, n, out);
+  if (ext == "spb") return DecodeSpb(d, n, out);
+  return DecodeBmp(d, n, out);
 }
 
 // A file on disk, by its extension. `name` is what messages show.
@@ -64,8 +64,7 @@ void LoadLoose(Engine& e, const std::string& path, const LoadRequest& r, Surface
     if (IsJpeg(ext)) ReportError(e, "エラー", "JPEGがロード出来ません。OLEが使えません");
     Report(e, "ロードエラー", "ファイル%sを開けません。", r.name);
   }
-  std::vector<uint8_t> data(bytes->begin(), bytes->end());
-  if (Decode(ext, r, data, out)) return;
+  if (Decode(ext, r, reinterpret_cast<const uint8_t*>(bytes->data()), bytes->size(), out)) return;
   if (IsJpeg(ext)) ReportError(e, "エラー", "JPEGがロード出来ません。OLEが使えません");
   if (ext == "png") Report(e, "エラー", "PNGファイル%sのロードに失敗しました。", r.name);
   if (ext == "spb") Report(e, "エラー", "SPBファイル%sが壊れています。", r.name);
@@ -78,7 +77,7 @@ void LoadFromSv2(Engine& e, const Sv2Hit& hit, const LoadRequest& r, Surface& ou
     ReportError(e, "エラー", "SV2形式はBMP,JPEG,PNG以外には対応していません。");
   }
   std::vector<uint8_t> data = ReadArchiveRange(e, hit.archive, hit.offset, hit.size);
-  if (Decode(ext, r, data, out)) return;
+  if (Decode(ext, r, data.data(), data.size(), out)) return;
   if (IsJpeg(ext)) ReportError(e, "エラー", "JPEGのロードに失敗しました。");
   if (ext == "png") Report(e, "エラー", "PNGファイル%sのロードに失敗しました。", r.name);
   Report(e, "エラー", "BMPファイル%sが壊れています。", r.name);

@@ -40,8 +40,7 @@ void NextGlyphCell(Engine& e, int32_t& x, int32_t& y) {
     e.input.hooks.nextGlyphCell(e, x, y);
     return;
   }
-  x = 21 + e.text.column * 26;
-  y = 16 + e.text.line * 28;
+  NextCellPosition(e, x, y);
 }
 
 ClickWaitRequest PlainClick() {

@@ -144,7 +144,7 @@ void HandleEnglishLine(Engine& e) {
 
 // Pads a page-tag chunk with full-width spaces to a whole number of window lines.
 void PadToWindowWidth(Engine& e, std::string& chunk) {
-  size_t width = static_cast<size_t>(std::max(1, e.text.windowWidth)) * 2;
+  size_t width = static_cast<size_t>(std::max(1, e.textWindow.window.columns)) * 2;
   if (chunk.size() % 2) chunk.push_back(' ');
   while (chunk.size() % width != 0 && chunk.size() < kMaxChunkBytes) chunk += kFullWidthSpace;
 }
@@ -212,7 +212,7 @@ void HandleDisplayLine(Engine& e, bool defineMode) {
     StartNewPage(e);
     if (SaveAllowed(in)) TakeSavePoint(e);
   }
-  bool atOrigin = e.text.column == 0 && e.text.line == 0;
+  bool atOrigin = e.textWindow.cursor.column == 0 && e.textWindow.cursor.line == 0;
   if (!in.tagDone && in.tagMode && AtLineStart(s)) {
     if (!in.luaTextHook && !in.savePointThisPass && !defineMode && atOrigin &&
         (in.autoSaveOff || in.saveEnable)) {
@@ -237,7 +237,7 @@ void HandleDisplayLine(Engine& e, bool defineMode) {
     if (in.linePage) {
       chunk.push_back('\\');
     } else if (in.linePage2) {
-      bool room = e.text.line + 1 + in.linePage2Free < e.text.windowLines;
+      bool room = e.textWindow.cursor.line + 1 + in.linePage2Free < e.textWindow.window.rows;
       chunk.push_back(room ? '@' : '\\');
     }
   }

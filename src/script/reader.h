@@ -25,7 +25,7 @@ struct WordByteTable {
     for (int c = 'a'; c <= 'z'; ++c) lower[c] = static_cast<unsigned char>(c);
     for (int c = 'A'; c <= 'Z'; ++c) lower[c] = static_cast<unsigned char>(c + 32);
     for (int c = '0'; c <= '9'; ++c) lower[c] = static_cast<unsigned char>(c);
-    lower['_'] = '_';
+    lower[static_cast<unsigned char>('_')] = '_';
   }
 };
 inline constexpr WordByteTable kWordBytes{};

@@ -25,6 +25,7 @@
 #include "sound/sound.h"
 #include "text/textflow.h"
 #include "text/settings.h"
+#include "text/text_window.h"
 #include "values/values.h"
 
 namespace sorv {
@@ -57,6 +58,7 @@ struct Engine {
   ImageState images;      // image loading
   ArchiveState archives;  // SVA and SV2 archives, archive plug-ins
   SoundState sound;       // channels, music, CD audio, volumes
+  TextWindow textWindow;  // window geometry, fonts, glyph drawing, text layer
 
   // Resolves a name as the engine writes it against the game directory.
   std::string Path(const std::string& name) const { return platform::ResolvePath(gameDir, name); }

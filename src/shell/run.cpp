@@ -44,7 +44,7 @@ void Initialise(Engine& e) {
 // default at the start of a pass.
 void RestoreDefaults(Engine& e) {
   e.interp = InterpState{};
-  e.text = TextFlowState{};
+  ResetTextFlow(e);
   RestoreDefineSettings(e);
   RestoreInputDefaults(e);
   RestoreImageDefaults(e);
@@ -66,6 +66,7 @@ void RestartPass(Engine& e) {
   }
   e.interp.readMap.assign(static_cast<size_t>(e.script.length) / 8 + 1, 0);
   RecreateSurfaces(e);
+  ResetTextWindow(e);
   ClearLocalVariables(e);
   // The global variable file is read by the persistence code; without it
   // the globals start cleared.
@@ -98,6 +99,7 @@ void ResetGame(Engine& e) {
   StopAllSound(e);
   CloseCsvFile(e);
   OpenSv2Archives(e);
+  StartGameFonts(e);
   ClearTextWindow(e);
   ResetScene(e);
   ClearLocalVariables(e);

@@ -42,10 +42,10 @@ TEST(Statements, DefineOnlyWordsAndUnknownWords) {
   EXPECT_EQ(r.errorMessage, "不正な命令\"frobnicate\"です。");
 
   // A family that is not built yet is named, never skipped silently.
-  r = RunScript(Game("bg \"sky.bmp\",1\n"));
+  r = RunScript(Game("mpegplay \"op.mpg\",1\n"));
   EXPECT_EQ(r.status, 1);
-  EXPECT_NE(r.errorMessage.find("\"bg\""), std::string::npos) << r.errorMessage;
-  EXPECT_NE(r.errorMessage.find("images"), std::string::npos) << r.errorMessage;
+  EXPECT_NE(r.errorMessage.find("\"mpegplay\""), std::string::npos) << r.errorMessage;
+  EXPECT_NE(r.errorMessage.find("movie"), std::string::npos) << r.errorMessage;
 
   r = RunScript("*define\n\x82\xa0\ngame\n*start\nend\n");
   EXPECT_EQ(r.errorTitle, "定義ブロックエラー");
@@ -62,10 +62,10 @@ TEST(Statements, UnderscoreSelectsTheBuiltin) {
 }
 
 TEST(Statements, InlineNumbersInFullWidth) {
-  auto r = RunScript(Game("mov %5,7:mov %6,-12:mov %7,0\n%5/%6/%7\n!s%5 x\nend\n"));
+  auto r = RunScript(Game("mov %5,7:mov %6,-12:mov %7,0\n%5\x81\x41%6\x81\x41%7\n!s%5 x\nend\n"));
   ASSERT_EQ(r.status, 0) << r.errorText;
   ASSERT_EQ(r.chunks().size(), 2u);
-  EXPECT_EQ(r.chunks()[0], "\x82\x56/\x81\x7C\x82\x50\x82\x51/\x82\x4F");
+  EXPECT_EQ(r.chunks()[0], "\x82\x56\x81\x41\x81\x7C\x82\x50\x82\x51\x81\x41\x82\x4F");
   EXPECT_EQ(r.chunks()[1], "!s%5 x");
   std::string min = "\x81\x7C";
   for (char d : std::string("2147483648")) min += std::string("\x82") + static_cast<char>(0x4F + d - '0');
@@ -73,16 +73,18 @@ TEST(Statements, InlineNumbersInFullWidth) {
 }
 
 TEST(Statements, StringVariablesAndBracesInText) {
-  auto r = RunScript(Game("mov $1,\"Alice\"\n$1\x81\x41{%1}@text\\\nend\n"));
+  auto r = RunScript(Game("mov $1,\"Alice\"\n$1\x81\x41{%1,2}@text\\\nend\n"));
   ASSERT_EQ(r.status, 0) << r.errorText;
   ASSERT_EQ(r.chunks().size(), 1u);
-  EXPECT_EQ(r.chunks()[0], "Alice\x81\x41{%1}@text\\");
+  EXPECT_EQ(r.chunks()[0], "Alice\x81\x41{%1,2}@text\\");
 }
 
 TEST(Statements, LinePage2WithAFourLineWindow) {
-  auto r = RunScript("*define\nlinepage2 0\ngame\n*start\n1\n2\n3\n4\n5\nend\n");
+  auto r = RunScript(
+      "*define\nlinepage2 0\ngame\n*start\nsetwindow 21,16,23,4,26,26,0,2,0,1,1,#999999,0,0,639,479\n"
+      "\x82\x50\n\x82\x51\n\x82\x52\n\x82\x53\n\x82\x54\nend\n");
   ASSERT_EQ(r.status, 0) << r.errorText;
-  std::vector<std::string> want = {"1@", "2@", "3@", "4\\", "5@"};
+  std::vector<std::string> want = {"\x82\x50@", "\x82\x51@", "\x82\x52@", "\x82\x53\\", "\x82\x54@"};
   EXPECT_EQ(r.chunks(), want);
 
   auto lp = RunScript("*define\nlinepage\ngame\n*start\n1\n2\nend\n");

@@ -62,6 +62,7 @@ class ChunkRenderer {
   void AfterCharacter(const char* bytes);
   void Pace();
   LookAhead Look() const;
+  bool Chained(const char* first, const char* second) const;
   void CheckLineBreak(const LookAhead& la);
   void BreakLine(bool indent);
   void PlaceCursorCell();
@@ -349,6 +350,10 @@ LookAhead ChunkRenderer::Look() const {
         la.chars[la.count][0] = src[0];
         la.chars[la.count][1] = src[1];
         ++la.count;
+        // Only the unit that may not be split matters: stop at the first
+        // character that could start a new line.
+        if (la.count >= 2 && !Chained(la.chars[la.count - 2], la.chars[la.count - 1])) break;
+        if (la.count >= 1 && t_.kinsokuOff) break;
       }
       k += 2;
       continue;
@@ -362,16 +367,17 @@ LookAhead ChunkRenderer::Look() const {
   return la;
 }
 
-void ChunkRenderer::CheckLineBreak(const LookAhead& la) {
+// True when a line may not break between the two characters.
+bool ChunkRenderer::Chained(const char* first, const char* second) const {
   const TextSettings& s = e_.textSettings;
+  return CharInList(s.lineEndForbidden, first) || CharInList(s.lineStartForbidden, second);
+}
+
+void ChunkRenderer::CheckLineBreak(const LookAhead& la) {
   int32_t columns = w_.verticalActive ? Win().rows : Win().columns;
   int k = la.count > 0 ? 1 : 0;
   if (!t_.kinsokuOff) {
-    while (k > 0 && k < la.count) {
-      bool holds = CharInList(s.lineEndForbidden, la.chars[k - 1]) || CharInList(s.lineStartForbidden, la.chars[k]);
-      if (!holds) break;
-      ++k;
-    }
+    while (k > 0 && k < la.count && Chained(la.chars[k - 1], la.chars[k])) ++k;
   }
   // A unit that fits on no line at all would break before every character
   // and run off the page; it breaks only for its own first character.

@@ -307,8 +307,10 @@ TEST(SoundProbe, LengthsOfEachFormat) {
   EXPECT_EQ(info.durationMs, 2612);  // 100 x 1152 / 44100 s
 
   // Truncated headers of every kind stay inside the bytes.
-  for (const char* head : {"RIFF\x10\0\0\0WAVEfmt ", "OggS\0\0", "fLaC", "\xFF\xFB\x90"}) {
-    std::vector<uint8_t> bytes(head, head + std::strlen(head) + 2);
+  const std::string heads[] = {std::string("RIFF\x10\0\0\0WAVEfmt ", 16), std::string("OggS\0\0", 6), "fLaC",
+                               "\xFF\xFB\x90"};
+  for (const std::string& head : heads) {
+    std::vector<uint8_t> bytes(head.begin(), head.end());
     platform::ProbeSound(bytes.data(), bytes.size());
   }
 }

@@ -197,22 +197,3 @@ TEST(Statements, AlreadyReadBits) {
 }  // namespace
 }  // namespace sorv
 
-namespace sorv {
-namespace {
-
-// definereset: the define block runs again, local variables start cleared and
-// the script is read from disk again (here the first pass writes "1.txt").
-TEST(Statements, DefineresetRereadsTheScriptWithFreshLocals) {
-  auto r = RunScript(
-      "*define\nfileexist %3,\"1.txt\"\ngame\n*start\nadd %1,1\nif %3 == 1 goto *second\n"
-      "csvopen \"1.txt\",\"wc\"\ncsvwrite \"*extra\"\ncsvclose\ndefinereset\n"
-      "*second\nlabelexist %4,*extra\nend\n");
-  ASSERT_EQ(r.status, 0) << r.errorText;
-  EXPECT_EQ(r.Int(1), 1);  // not 2: the first pass's value was cleared
-  EXPECT_EQ(r.Int(3), 1);
-  EXPECT_EQ(r.Int(4), 1);  // the label written between the passes was loaded
-  EXPECT_EQ(r.engine->app.passes, 1);
-}
-
-}  // namespace
-}  // namespace sorv

@@ -40,7 +40,7 @@ test: build
 test-asan: deps
 	cmake -S . -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DSORV_SANITIZE=ON -DSORV_ONLY_UNIT_TESTS=ON > /dev/null
 	cmake --build $(ASAN_BUILD) -j$(JOBS) --target sorv_unit_tests
-	cd $(ASAN_BUILD) && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 ./sorv_unit_tests --gtest_brief=1
+	cd $(ASAN_BUILD) && ASAN_OPTIONS=detect_leaks=1 LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 ./sorv_unit_tests --gtest_brief=1
 
 bench: deps
 	cmake -S . -B $(BENCH_BUILD) -DCMAKE_BUILD_TYPE=Release -DSORV_BENCH=ON > /dev/null

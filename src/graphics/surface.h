@@ -51,6 +51,7 @@ struct Surface {
   }
   // Row y counted from the top, as pictures are usually described.
   uint8_t* TopRow(int32_t y) { return Row(height - 1 - y); }
+  const uint8_t* TopRow(int32_t y) const { return Row(height - 1 - y); }
   void Release();
 };
 

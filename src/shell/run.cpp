@@ -102,6 +102,7 @@ void ResetGame(Engine& e) {
   StartGameFonts(e);
   ClearTextWindow(e);
   ResetScene(e);
+  LoadDefaultWaitCursors(e);
   ClearLocalVariables(e);
   InterpState& in = e.interp;
   in.depth = 0;

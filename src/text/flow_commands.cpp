@@ -44,6 +44,7 @@ void ReadCursor(Engine& e, bool absolute) {
   ExpectComma(e);
   c.y = ReadNumberArgument(e);
   c.absolute = absolute;
+  LoadWaitCursor(e, k);
 }
 
 // texec and texec2 end a wait the text subroutine took over; texec2 leaves

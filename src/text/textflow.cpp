@@ -481,14 +481,18 @@ bool ChunkRenderer::RunWait(int kind) {
   request.chunkChars = chars_;
   request.eachPass = [&] {
     bool changed = e_.platform && anim.Advance(e_.platform->NowMs());
-    if (t_.hooks.cursor && (changed || !drawn)) {
+    if (changed || !drawn) {
       shown.cell = anim.cell;
-      t_.hooks.cursor(e_, shown, true);
+      PaintWaitCursor(e_, shown, true);
+      if (t_.hooks.cursor) t_.hooks.cursor(e_, shown, true);
       drawn = true;
     }
   };
   WaitEnd end = WaitForClick(e_, request);
-  if (drawn && t_.hooks.cursor) t_.hooks.cursor(e_, shown, false);
+  if (drawn) {
+    PaintWaitCursor(e_, shown, false);
+    if (t_.hooks.cursor) t_.hooks.cursor(e_, shown, false);
+  }
   if (end == WaitEnd::Interrupted) return false;
   style_ = WindowGlyphStyle(e_);
   if (!e_.interp.skipMode) PlayClickVoice(e_, kind);

@@ -11,6 +11,8 @@
 #include <string_view>
 #include <vector>
 
+#include "graphics/tagged_image.h"
+
 namespace sorv {
 
 struct Engine;
@@ -24,11 +26,14 @@ struct TextButtonSlot {
   std::string text;      // Shift-JIS, at most 255 bytes
 };
 
+inline constexpr const char* kDefaultCursorTags[2] = {":l/3,160,2;cursor0.bmp", ":l/3,160,2;cursor1.bmp"};
+
 // The cursor of a click wait (0) or a page wait (1).
 struct WaitCursor {
   std::string tag;
   int32_t x = 0, y = 0;
   bool absolute = false;  // abssetcursor: x, y are screen positions
+  TaggedImage image;      // loaded by ResetGame and setcursor
 };
 
 // Where the cursor of a wait is and which cell shows; what the compositor
@@ -76,7 +81,7 @@ struct TextFlowState {
   int32_t rubyMode = 0;  // 0 none, 1 rubyon, 2 rubyon2
   int32_t rubyW = -1, rubyH = -1;
   std::string rubyFace;
-  WaitCursor cursors[2] = {{":l/3,160,2;cursor0.bmp"}, {":l/3,160,2;cursor1.bmp"}};
+  WaitCursor cursors[2] = {{kDefaultCursorTags[0], 0, 0, false, {}}, {kDefaultCursorTags[1], 0, 0, false, {}}};
   int32_t textButtonStart = 1;
 
   // Page state.
@@ -104,9 +109,22 @@ struct TextFlowState {
   };
   std::vector<Ruby> pageRubies;
   std::vector<WaitCursorShown> cursorsShown;  // the last few waits' cursors
+  // The window's pixels under the wait cursor while it is drawn.
+  struct CursorBackground {
+    int32_t x = 0, y = 0, w = 0, h = 0;
+    std::vector<uint8_t> pixels;
+  } cursorUnder;
 
   TextFlowHooks hooks;
 };
+
+// Loads cursor k's picture from its tag; a missing file gives a blank cursor.
+void LoadWaitCursor(Engine& e, int k);
+// The default click and page cursors, as a game reset sets them.
+void LoadDefaultWaitCursors(Engine& e);
+// Draws cell `shown.cell` of the wait cursor on the window, keeping what it
+// covers; `shown = false` puts that back.
+void PaintWaitCursor(Engine& e, const WaitCursorShown& shown, bool show);
 
 // Start values of the flow's settings (a restart pass).
 void ResetTextFlow(Engine& e);

@@ -5,6 +5,9 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
 
 #include "graphics/blend_table.h"
 #include "graphics/scene.h"
@@ -23,7 +26,7 @@ const uint8_t* SourceRow(const Surface& s, int32_t yFromTop) { return s.Row(s.he
 inline uint16_t Div255(uint16_t x) { return static_cast<uint16_t>((x + 1 + (x >> 8)) >> 8); }
 
 // d = T[a][s] + T[255 - a][d] for every byte, with a per-byte coverage.
-void BlendBytes(uint8_t* __restrict d, const uint8_t* __restrict s, const uint8_t* __restrict a, int32_t count) {
+__attribute__((target_clones("avx2", "default"))) void BlendBytes(uint8_t* __restrict d, const uint8_t* __restrict s, const uint8_t* __restrict a, int32_t count) {
   for (int32_t k = 0; k < count; ++k) {
     uint16_t ak = a[k];
     d[k] = static_cast<uint8_t>(Div255(static_cast<uint16_t>(ak * s[k])) +
@@ -48,25 +51,105 @@ void CopyRow24(uint8_t* d, const uint8_t* s, int32_t n, int32_t o) {
   }
 }
 
+// The three bytes of pixel i as one number; all but the row's last pixel
+// are read four bytes at a time (the fourth byte is the next pixel's).
+inline uint32_t Pixel24(const uint8_t* s, int32_t i, int32_t n) {
+  uint32_t v;
+  if (i + 1 < n) {
+    std::memcpy(&v, s + i * 3, 4);
+    return v & 0xFFFFFFu;
+  }
+  return static_cast<uint32_t>(s[i * 3]) | static_cast<uint32_t>(s[i * 3 + 1]) << 8 |
+         static_cast<uint32_t>(s[i * 3 + 2]) << 16;
+}
+
+// Which of 16 pixels (48 bytes) equal the key: 0 none, 1 all, 2 some.
+int BlockKeyState(const uint8_t* s, const uint8_t pattern[48]) {
+#ifdef __SSE2__
+  uint64_t eq = 0;
+  for (int part = 0; part < 3; ++part) {
+    __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + part * 16));
+    __m128i k = _mm_loadu_si128(reinterpret_cast<const __m128i*>(pattern + part * 16));
+    eq |= static_cast<uint64_t>(static_cast<uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, k)))) << (part * 16);
+  }
+#else
+  uint64_t eq = 0;
+  for (int j = 0; j < 48; ++j) eq |= static_cast<uint64_t>(s[j] == pattern[j]) << j;
+#endif
+  constexpr uint64_t kAll = (uint64_t{1} << 48) - 1;
+  constexpr uint64_t kPixelStarts = 0x249249249249ull;  // bits 0, 3, 6, ..., 45
+  if (eq == kAll) return 1;
+  return (eq & (eq >> 1) & (eq >> 2) & kPixelStarts) == 0 ? 0 : 2;
+}
+
 void KeyRow24(uint8_t* d, const uint8_t* s, int32_t n, const uint8_t key[3], int32_t o) {
-  auto isKey = [&](int32_t i) { return s[i * 3] == key[0] && s[i * 3 + 1] == key[1] && s[i * 3 + 2] == key[2]; };
+  uint32_t key24 = static_cast<uint32_t>(key[0]) | static_cast<uint32_t>(key[1]) << 8 |
+                   static_cast<uint32_t>(key[2]) << 16;
+  auto isKey = [&](int32_t i) { return Pixel24(s, i, n) == key24; };
   if (o < 0) {
-    // Opaque runs between key pixels are copied whole.
-    for (int32_t i = 0; i < n;) {
-      while (i < n && isKey(i)) ++i;
-      int32_t start = i;
-      while (i < n && !isKey(i)) ++i;
-      if (i > start) std::memcpy(d + start * 3, s + start * 3, static_cast<size_t>(i - start) * 3);
+    // Opaque runs between key pixels are copied whole; sixteen pixels are
+    // classified at a time, since pictures keyed this way are mostly long
+    // runs of either kind.
+    uint8_t pattern[48];
+    for (int j = 0; j < 48; ++j) pattern[j] = key[j % 3];
+    int32_t run = 0;  // start of the opaque run being collected
+    auto flush = [&](int32_t end) {
+      if (end > run) std::memcpy(d + run * 3, s + run * 3, static_cast<size_t>(end - run) * 3);
+    };
+    int32_t i = 0;
+    for (; i + 16 <= n; i += 16) {
+      int state = BlockKeyState(s + i * 3, pattern);
+      if (state == 0) continue;
+      if (state == 1) {
+        flush(i);
+        run = i + 16;
+        continue;
+      }
+      for (int32_t k = i; k < i + 16; ++k) {
+        if (!isKey(k)) continue;
+        flush(k);
+        run = k + 1;
+      }
     }
+    for (; i < n; ++i) {
+      if (!isKey(i)) continue;
+      flush(i);
+      run = i + 1;
+    }
+    flush(n);
     return;
   }
   for (int32_t i = 0; i < n; ++i, d += 3, s += 3) {
     if (s[0] == key[0] && s[1] == key[1] && s[2] == key[2]) continue;
-    if (o < 0) {
-      d[0] = s[0], d[1] = s[1], d[2] = s[2];
-    } else {
-      for (int c = 0; c < 3; ++c) d[c] = static_cast<uint8_t>(kBlend(o, s[c]) + kBlend(255 - o, d[c]));
-    }
+    for (int c = 0; c < 3; ++c) d[c] = static_cast<uint8_t>(kBlend(o, s[c]) + kBlend(255 - o, d[c]));
+  }
+}
+
+// 0xFF where a byte and the next one belong to the same pixel.
+struct SamePixelPattern {
+  uint8_t p[kChunk * 3];
+  constexpr SamePixelPattern() : p() {
+    for (int32_t j = 0; j < kChunk * 3; ++j) p[j] = j % 3 == 2 ? 0 : 0xFF;
+  }
+};
+constexpr SamePixelPattern kSamePixel{};
+
+// True when every pixel of the mask has equal blue, green and red bytes, as
+// masks drawn in grey do: then each mask byte is its pixel's blue byte.
+bool GreyMask(const uint8_t* m, int32_t count) {
+  uint8_t diff = 0;
+  for (int32_t j = 0; j + 1 < count * 3; ++j) diff |= static_cast<uint8_t>((m[j] ^ m[j + 1]) & kSamePixel.p[j]);
+  return diff == 0;
+}
+
+// The blend with coverage a = T[255 - m][o] read straight from a grey mask.
+// Built twice, the wider build chosen at load time where the processor has it.
+__attribute__((target_clones("avx2", "default"))) void GreyMaskBlend(uint8_t* __restrict d, const uint8_t* __restrict s, const uint8_t* __restrict m, int32_t count,
+                   uint16_t o) {
+  for (int32_t k = 0; k < count; ++k) {
+    uint16_t a = Div255(static_cast<uint16_t>((255 - m[k]) * o));
+    d[k] = static_cast<uint8_t>(Div255(static_cast<uint16_t>(a * s[k])) +
+                                Div255(static_cast<uint16_t>((255 - a) * d[k])));
   }
 }
 
@@ -75,14 +158,20 @@ void KeyRow24(uint8_t* d, const uint8_t* s, int32_t n, const uint8_t key[3], int
 // a = T[255 - m][o] and d = T[s][a] + T[d][255 - a]. Both are the same blend
 // with a per-pixel coverage, done a chunk at a time.
 void AlphaRow24(uint8_t* d, const uint8_t* s, const uint8_t* m, int32_t n, int32_t o) {
-  uint8_t a[kChunk * 3];
+  uint8_t a[kChunk * 3 + 1];
   const uint8_t* to = kBlend.Row(o < 0 ? 255 : o);
   for (int32_t i = 0; i < n; i += kChunk) {
     int32_t count = std::min(kChunk, n - i);
     const uint8_t* mp = m + i * 3;
+    if (GreyMask(mp, count)) {
+      GreyMaskBlend(d + i * 3, s + i * 3, mp, count * 3, static_cast<uint16_t>(o < 0 ? 255 : o));
+      continue;
+    }
+    // One four-byte store a pixel; the fourth byte is overwritten by the
+    // next pixel (or lands in the spare byte at the end).
     for (int32_t k = 0; k < count; ++k) {
-      uint8_t c = to[255 - mp[k * 3]];
-      a[k * 3] = a[k * 3 + 1] = a[k * 3 + 2] = c;
+      uint32_t c = to[255 - mp[k * 3]] * 0x010101u;
+      std::memcpy(a + k * 3, &c, 4);
     }
     BlendBytes(d + i * 3, s + i * 3, a, count * 3);
   }

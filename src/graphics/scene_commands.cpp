@@ -632,6 +632,26 @@ void Cmd_drawtext(Engine& e) {
 }
 
 void Cmd_draw(Engine& e) { PresentDisplay(e); }
+void Cmd_repaint(Engine& e) { PresentDisplay(e); }
+
+void Cmd_getbgname(Engine& e) {
+  int32_t v = ReadStrVarTarget(e, "getbgnameの第一引数は文字列変数です。");
+  e.values.strVars[static_cast<size_t>(v)] = e.scene.backgroundName;
+}
+
+// Loads sprite n's picture again from its file (changed on disk, or after
+// a filter); place, visibility and opacity stay.
+void Cmd_spreload(Engine& e) {
+  int32_t n = ReadNumberArgument(e);
+  Sprite& sp = DefinedSprite(e, n);
+  int32_t opacity = sp.image.opacity, cell = sp.image.currentCell;
+  MarkSprite(e, sp);
+  sp.image.Clear();
+  LoadSlotImage(e, sp.image, sp.tag);
+  sp.image.opacity = opacity;
+  sp.image.currentCell = std::clamp(cell, 0, std::max(sp.image.cellCount - 1, 0));
+  MarkSprite(e, sp);
+}
 
 // The window shows the display buffer, so copying what it shows into the
 // display buffer leaves it as it is.

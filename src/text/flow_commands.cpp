@@ -47,6 +47,17 @@ void ReadCursor(Engine& e, bool absolute) {
   LoadWaitCursor(e, k);
 }
 
+// The cursor to the start of the next line, as the end of a display line
+// moves it.
+void BreakTextLine(Engine& e) {
+  TextCursor& cur = e.textWindow.cursor;
+  ++cur.line;
+  cur.column = 0;
+  e.text.pageText.push_back('\n');
+  int32_t lines = e.textWindow.verticalActive ? e.textWindow.window.columns : e.textWindow.window.rows;
+  if (cur.line >= lines) ReportError(e, "エラー", "文字が枠をはみ出してしまいました。");
+}
+
 // texec and texec2 end a wait the text subroutine took over; texec2 leaves
 // the new page for the next display line.
 void FinishTextGosubWait(Engine& e, bool deferPage) {
@@ -55,13 +66,7 @@ void FinishTextGosubWait(Engine& e, bool deferPage) {
   t.gosubWait = 0;
   e.interp.inTextGosub = false;
   if (kind == '@') {
-    TextCursor& cur = e.textWindow.cursor;
-    if (cur.column != 0 && t.gosubLineBreakFollows) {
-      ++cur.line;
-      cur.column = 0;
-      t.pageText.push_back('\n');
-      if (cur.line >= e.textWindow.window.rows) ReportError(e, "エラー", "文字が枠をはみ出してしまいました。");
-    }
+    if (e.textWindow.cursor.column != 0 && t.gosubLineBreakFollows) BreakTextLine(e);
   } else if (kind == '\\') {
     if (t.hooks.commitPage) t.hooks.commitPage(e);
     if (deferPage) {
@@ -152,6 +157,13 @@ void Cmd_texec2(Engine& e) { FinishTextGosubWait(e, true); }
 
 void Cmd_setcursor(Engine& e) { ReadCursor(e, false); }
 void Cmd_abssetcursor(Engine& e) { ReadCursor(e, true); }
+
+void Cmd_br(Engine& e) { BreakTextLine(e); }
+
+// The page as it stands goes to the message log; the window keeps it.
+void Cmd_textcommit(Engine& e) {
+  if (e.text.hooks.commitPage) e.text.hooks.commitPage(e);
+}
 
 void Cmd_textbtnstart(Engine& e) {
   e.text.textButtonStart = ReadNumberArgument(e);  // numbering starts there from the next page

@@ -227,6 +227,12 @@ void Cmd_textoff(Engine& e) {
   HideTextWindow(e, true);
 }
 
+void Cmd_textmode(Engine& e) { e.textWindow.window.textMode = ReadNumberArgument(e); }
+
+// The window and its text leave the screen and come back as they were.
+void Cmd_texthide(Engine& e) { HideTextWindow(e, true); }
+void Cmd_textshow(Engine& e) { ShowTextWindow(e); }
+
 void Cmd_erasetextwindow(Engine& e) {
   int32_t n = ReadNumberArgument(e);
   TextWindowState& w = e.textWindow.window;

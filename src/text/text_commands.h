@@ -21,6 +21,9 @@ void Cmd_puttext(Engine& e);
 void Cmd_textclear(Engine& e);
 void Cmd_texton(Engine& e);
 void Cmd_textoff(Engine& e);
+void Cmd_textmode(Engine& e);
+void Cmd_texthide(Engine& e);
+void Cmd_textshow(Engine& e);
 void Cmd_erasetextwindow(Engine& e);
 
 }  // namespace sorv

@@ -150,6 +150,8 @@ bool PlainText(std::string_view text, std::string& out);
 
 // Commands of the text flow.
 void Cmd_textspeed(Engine& e);
+void Cmd_br(Engine& e);
+void Cmd_textcommit(Engine& e);
 void Cmd_textspeeddefault(Engine& e);
 void Cmd_indent(Engine& e);
 void Cmd_rubyon(Engine& e);

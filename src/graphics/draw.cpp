@@ -21,10 +21,6 @@ Rect TargetBounds(const Surface& t) { return Rect{0, 0, t.width, t.height}; }
 
 const uint8_t* SourceRow(const Surface& s, int32_t yFromTop) { return s.Row(s.height - 1 - yFromTop); }
 
-// a x v / 255 truncated, exact for every product of two bytes: the same
-// value as the blend table, in a form the compiler can vectorise.
-inline uint16_t Div255(uint16_t x) { return static_cast<uint16_t>((x + 1 + (x >> 8)) >> 8); }
-
 // d = T[a][s] + T[255 - a][d] for every byte, with a per-byte coverage.
 __attribute__((target_clones("avx2", "default"))) void BlendBytes(uint8_t* __restrict d, const uint8_t* __restrict s, const uint8_t* __restrict a, int32_t count) {
   for (int32_t k = 0; k < count; ++k) {

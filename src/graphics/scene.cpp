@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "graphics/effect.h"
 #include "graphics/scene.h"
 #include "shell/engine.h"
 #include "text/text_window.h"
@@ -113,6 +114,15 @@ void InstallTextWindowHooks(Engine& e) {
     ComposeRect(en, rect);
     CopySceneToDisplay(en, rect);
     PresentDisplay(en);
+  };
+  h.windowChange = [](Engine& en, TextRect r) {
+    EffectRequest effect = WindowEffectRequest(en);
+    if (effect.type == 1) {
+      en.textWindow.hooks.redraw(en, r);
+      return;
+    }
+    MarkDirty(en, FromTextRect(r));
+    RunEffect(en, effect);
   };
   h.present = [](Engine& en, TextRect r) {
     CopySceneToDisplay(en, FromTextRect(r));

@@ -9,6 +9,7 @@
 #include "graphics/effect.h"
 #include "graphics/image_load.h"
 #include "graphics/scene.h"
+#include "input/buttons.h"
 #include "interp/error.h"
 #include "script/reader.h"
 #include "shell/engine.h"
@@ -17,18 +18,6 @@
 
 namespace sorv {
 namespace {
-
-int32_t NextNumber(Engine& e) {
-  ExpectComma(e);
-  return ReadNumberArgument(e);
-}
-
-std::string NextString(Engine& e) {
-  ExpectComma(e);
-  std::string s;
-  ReadStringArgument(e, s);
-  return s;
-}
 
 // An optional trailing ", number"; `out` is left alone when absent.
 bool OptionalNumber(Engine& e, int32_t& out) {
@@ -393,6 +382,24 @@ void Cmd_spresume(Engine& e) {
 
 // --- background and standing images ---
 
+namespace {
+
+// A picture change shown through an effect takes the text window away first
+// when erasetextwindow allows it, so the transition shows the picture
+// without the window; the next text brings it back. erasetextwindow 2 keeps
+// the window for the standing-image commands.
+void RunLayerEffect(Engine& e, const EffectRequest& effect, bool standingCommand) {
+  TextWindowState& w = e.textWindow.window;
+  if (effect.type != 0 && w.shown && w.eraseOnHide && !(standingCommand && w.keepOnStanding)) {
+    w.shown = 0;
+    TextRect r = WindowRect(e, 2);
+    MarkDirty(e, Rect{r.x, r.y, r.x + r.w, r.y + r.h});
+  }
+  RunEffect(e, effect);
+}
+
+}  // namespace
+
 void Cmd_bg(Engine& e) {
   std::string arg;
   int32_t colour = 0;
@@ -424,7 +431,7 @@ void Cmd_bg(Engine& e) {
     LoadBackground(e, arg);
   }
   MarkAllDirty(e);
-  RunEffect(e, effect);
+  RunLayerEffect(e, effect, false);
 }
 
 void Cmd_ld(Engine& e) {
@@ -438,7 +445,7 @@ void Cmd_ld(Engine& e) {
   LoadImage(e, s.image, tag);
   PlaceStanding(e, i);
   MarkDirty(e, old.Union(StandingRect(s)));
-  RunEffect(e, effect);
+  RunLayerEffect(e, effect, true);
 }
 
 void Cmd_cl(Engine& e) {
@@ -450,7 +457,7 @@ void Cmd_cl(Engine& e) {
   } else {
     ReleaseStanding(e, i);
   }
-  RunEffect(e, effect);
+  RunLayerEffect(e, effect, true);
 }
 
 void Cmd_humanpos(Engine& e) {
@@ -472,10 +479,10 @@ void Cmd_humanorder(Engine& e) {
   for (const StandingImage& s : e.scene.standing) {
     if (!s.tag.empty()) MarkDirty(e, StandingRect(s));
   }
-  RunEffect(e, effect);
+  RunLayerEffect(e, effect, true);
 }
 
-void Cmd_print(Engine& e) { ReadAndRunEffect(e); }
+void Cmd_print(Engine& e) { RunLayerEffect(e, ReadEffectArgument(e), false); }
 
 // --- filters, gauges, numbers ---
 
@@ -633,6 +640,13 @@ void Cmd_drawtext(Engine& e) {
 
 void Cmd_draw(Engine& e) { PresentDisplay(e); }
 void Cmd_repaint(Engine& e) { PresentDisplay(e); }
+
+// The C, P, M and S items of a button's action string, run at once.
+void Cmd_spstr(Engine& e) {
+  std::string action;
+  ReadStringArgument(e, action);
+  RunActionString(e, action);
+}
 
 void Cmd_getbgname(Engine& e) {
   int32_t v = ReadStrVarTarget(e, "getbgnameの第一引数は文字列変数です。");

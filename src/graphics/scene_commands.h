@@ -52,6 +52,7 @@ void Cmd_drawsp3(Engine& e);
 void Cmd_drawtext(Engine& e);
 void Cmd_draw(Engine& e);
 void Cmd_repaint(Engine& e);
+void Cmd_spstr(Engine& e);
 void Cmd_getbgname(Engine& e);
 void Cmd_spreload(Engine& e);
 void Cmd_ofscpy(Engine& e);

@@ -19,11 +19,6 @@ int32_t IntTarget(Engine& e, const char* message) { return ReadIntVarTarget(e, m
 
 void StoreInt(Engine& e, int32_t var, int32_t value) { StoreIntLimited(e, var, value); }
 
-int32_t NextNumber(Engine& e) {
-  ExpectComma(e);
-  return ReadNumberArgument(e);
-}
-
 // Reads "%x, %y" with the command's two messages and stores the pair.
 void StorePair(Engine& e, const char* first, const char* second, int32_t x, int32_t y) {
   int32_t vx = IntTarget(e, first);

@@ -12,22 +12,6 @@
 namespace sorv {
 namespace {
 
-std::string ReadString(Engine& e) {
-  std::string s;
-  ReadStringArgument(e, s);
-  return s;
-}
-
-std::string NextString(Engine& e) {
-  ExpectComma(e);
-  return ReadString(e);
-}
-
-int32_t NextNumber(Engine& e) {
-  ExpectComma(e);
-  return ReadNumberArgument(e);
-}
-
 int32_t NextColour(Engine& e) {
   ExpectComma(e);
   return ReadColourArgument(e);
@@ -273,7 +257,7 @@ void Cmd_effect(Engine& e) {
   if (n < 2 || n > 255) ReportError(e, "パラメータエラー", "effect命令の第一パラメータは2～255です。");
   EffectEntry entry;
   entry.type = NextNumber(e);
-  if (entry.type != 1) {
+  if (entry.type != 1 && SkipBlanks(e) == ',') {
     entry.duration = NextNumber(e);
     bool takesImage = entry.type == 15 || entry.type == 18 || entry.type == 99;
     if (takesImage && SkipBlanks(e) == ',') entry.image = NextString(e);

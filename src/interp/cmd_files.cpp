@@ -22,12 +22,6 @@ namespace {
 
 std::string& StrVar(Engine& e, int32_t n) { return e.values.strVars[static_cast<size_t>(n)]; }
 
-std::string ReadString(Engine& e) {
-  std::string s;
-  ReadStringArgument(e, s);
-  return s;
-}
-
 // Windows text mode turned "\r\n" into "\n" on reading; games wrote their
 // files that way, so reading does the same.
 std::string TextModeBytes(const std::vector<char>& raw) {

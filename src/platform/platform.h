@@ -75,6 +75,9 @@ class Platform {
   // A 24-bit frame as the engine keeps it: rows bottom-up (the first row in
   // memory is the bottom line), pixels blue-green-red, `stride` bytes a row.
   virtual void Present(const uint8_t* bits, int width, int height, int stride) = 0;
+  // While on, Present waits for the display's refresh, so an animation shows
+  // every frame whole. Off for ordinary drawing, which must not be held up.
+  virtual void SetVsync(bool on) { (void)on; }
 
   // Input. PollEvent never blocks.
   virtual bool PollEvent(Event& ev) = 0;

@@ -283,4 +283,20 @@ int64_t ReadDigits(Engine& e, const char* text, size_t& index) {
   return value;
 }
 
+std::string ReadString(Engine& e) {
+  std::string s;
+  ReadStringArgument(e, s);
+  return s;
+}
+
+std::string NextString(Engine& e) {
+  ExpectComma(e);
+  return ReadString(e);
+}
+
+int32_t NextNumber(Engine& e) {
+  ExpectComma(e);
+  return ReadNumberArgument(e);
+}
+
 }  // namespace sorv

@@ -66,4 +66,10 @@ int64_t ReadDigits(Engine& e, const char* text, size_t& index);
 // The expression evaluator (values/expr.cpp).
 int32_t ReadNumberArgument(Engine& e);
 
+// The shapes command handlers read most: a string argument, and a comma
+// followed by a string or a number argument.
+std::string ReadString(Engine& e);
+std::string NextString(Engine& e);
+int32_t NextNumber(Engine& e);
+
 }  // namespace sorv

@@ -5,9 +5,11 @@
 #include <string>
 
 #include "archive/archive.h"
+#include "graphics/effect.h"
 #include "graphics/image_state.h"
 #include "graphics/scene.h"
 #include "graphics/settings.h"
+#include "input/buttons.h"
 #include "input/input.h"
 #include "interp/files.h"
 #include "interp/interp.h"
@@ -46,6 +48,7 @@ struct Engine {
   SavePointState savePoints;
   SceneState scene;
   InputState input;
+  ButtonState buttons;  // button table, choices, bexec entries
   // Settings of the *define block, one record per subsystem that reads them.
   TextSettings textSettings;
   GraphicsSettings graphicsSettings;
@@ -59,6 +62,7 @@ struct Engine {
   ArchiveState archives;  // SVA and SV2 archives, archive plug-ins
   SoundState sound;       // channels, music, CD audio, volumes
   TextWindow textWindow;  // window geometry, fonts, glyph drawing, text layer
+  EffectState effects;    // effect speed and skip switches, transition buffers
 
   // Resolves a name as the engine writes it against the game directory.
   std::string Path(const std::string& name) const { return platform::ResolvePath(gameDir, name); }

@@ -4,6 +4,7 @@
 #include <fstream>
 
 #include "archive/commands.h"
+#include "graphics/effect.h"
 #include "graphics/image_commands.h"
 #include "graphics/scene.h"
 #include "interp/define_commands.h"
@@ -48,6 +49,7 @@ void RestoreDefaults(Engine& e) {
   RestoreDefineSettings(e);
   RestoreInputDefaults(e);
   RestoreImageDefaults(e);
+  RestoreEffectDefaults(e);
   RestoreArchiveDefaults(e);
   e.app.queue.clear();
 }
@@ -102,6 +104,7 @@ void ResetGame(Engine& e) {
   StartGameFonts(e);
   ClearTextWindow(e);
   ResetScene(e);
+  ResetButtons(e);
   LoadDefaultWaitCursors(e);
   ClearLocalVariables(e);
   InterpState& in = e.interp;

@@ -14,22 +14,6 @@
 namespace sorv {
 namespace {
 
-std::string ReadString(Engine& e) {
-  std::string s;
-  ReadStringArgument(e, s);
-  return s;
-}
-
-std::string NextString(Engine& e) {
-  ExpectComma(e);
-  return ReadString(e);
-}
-
-int32_t NextNumber(Engine& e) {
-  ExpectComma(e);
-  return ReadNumberArgument(e);
-}
-
 int32_t ReadVolume(Engine& e, int32_t v) {
   if (v < 0 || v > 100) ReportError(e, "エラー", "ボリュームは０～１００です。");
   return v;

@@ -43,7 +43,6 @@ void SetCdVolume(Engine& e, int32_t volume);
 int32_t RoleAttenuation(const Engine& e, int channel);
 void ApplyChannelGain(Engine& e, int channel);
 void ApplyMusicGain(Engine& e);
-void StopChannel(Engine& e, int channel);
 bool ChannelPlaying(Engine& e, int channel);
 platform::AudioDevice& Device(Engine& e);
 

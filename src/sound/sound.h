@@ -115,6 +115,7 @@ int32_t AttenuationHundredthsDb(int32_t attenuation);
 // Sounds the other subsystems play.
 bool SoundCommandsActive(Engine& e);
 void PlayChannelFile(Engine& e, int channel, const std::string& file, bool loop);
+void StopChannel(Engine& e, int channel);
 void PlayMusicFile(Engine& e, const std::string& file, bool loop, bool record);
 void StopMusic(Engine& e);
 void PlayLoopPair(Engine& e, const std::string& intro, const std::string& loop);

@@ -24,11 +24,6 @@ std::string Bounded(std::string s) {
   return s;
 }
 
-int32_t NextNumber(Engine& e) {
-  ExpectComma(e);
-  return ReadNumberArgument(e);
-}
-
 // A window background: '#rrggbb', a string that begins with '#', or an
 // image tag. Returns true for a colour (in `colour`), false for a tag.
 bool ReadBackground(Engine& e, int32_t& colour, std::string& tag) {

@@ -112,17 +112,30 @@ void NewPage(Engine& e) {
   if (t.hooks.onNewPage) t.hooks.onNewPage(e);
 }
 
+namespace {
+
+void ShowWindowChange(Engine& e) {
+  TextRect r = WindowRect(e, 2);
+  if (e.textWindow.hooks.windowChange) {
+    e.textWindow.hooks.windowChange(e, r);
+  } else {
+    RedrawScreenRect(e, r);
+  }
+}
+
+}  // namespace
+
 void ShowTextWindow(Engine& e) {
   if (e.textWindow.window.shown) return;
   e.textWindow.window.shown = 1;
-  RedrawScreenRect(e, WindowRect(e, 2));
+  ShowWindowChange(e);
 }
 
 void HideTextWindow(Engine& e, bool force) {
   TextWindowState& w = e.textWindow.window;
   if (!w.shown || (!w.eraseOnHide && !force)) return;
   w.shown = 0;
-  RedrawScreenRect(e, WindowRect(e, 2));
+  ShowWindowChange(e);
 }
 
 void CellPosition(const Engine& e, int32_t column, int32_t line, int32_t& x, int32_t& y) {

@@ -144,6 +144,9 @@ struct TextWindowHooks {
   // Recompose a rectangle of the screen image from the layers (the window
   // background and the text included) and show it.
   std::function<void(Engine&, TextRect)> redraw;
+  // The window appeared or went: bring the rectangle on screen, through
+  // the window effect when the game set one. Unset: as redraw.
+  std::function<void(Engine&, TextRect)> windowChange;
   // Copy a rectangle of the screen image to the window as it is.
   std::function<void(Engine&, TextRect)> present;
   // Make sprite n visible or not (window chips).

@@ -24,6 +24,7 @@ struct TextButtonSlot {
   int32_t x = 0, y = 0;  // top-left of the first cell
   int32_t right = 0;     // last pixel column
   std::string text;      // Shift-JIS, at most 255 bytes
+  std::string action;    // textexbtn: run when the pointer comes over it
 };
 
 inline constexpr const char* kDefaultCursorTags[2] = {":l/3,160,2;cursor0.bmp", ":l/3,160,2;cursor1.bmp"};

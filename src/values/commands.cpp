@@ -51,22 +51,6 @@ constexpr const char* kSyntax = "構文エラー";
 int32_t& IntVar(Engine& e, int32_t n) { return e.values.intVars[static_cast<size_t>(n)]; }
 std::string& StrVar(Engine& e, int32_t n) { return e.values.strVars[static_cast<size_t>(n)]; }
 
-std::string ReadString(Engine& e) {
-  std::string s;
-  ReadStringArgument(e, s);
-  return s;
-}
-
-int32_t NextNumber(Engine& e) {
-  ExpectComma(e);
-  return ReadNumberArgument(e);
-}
-
-std::string NextString(Engine& e) {
-  ExpectComma(e);
-  return ReadString(e);
-}
-
 // `getversion`, `date` and `time` read the number behind "%" as a whole
 // expression rather than a primary.
 int32_t ReadIntVarTargetExpr(Engine& e, const char* kindMessage) {

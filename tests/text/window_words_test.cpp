@@ -2,6 +2,7 @@
 // and textshow, textcommit, getbgname, spreload.
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <string>
 
 #include "graphics/decoders/decoders.h"
@@ -63,6 +64,65 @@ TEST(SceneWords, GetBgNameAndSpReload) {
   auto undefined = RunScript(Game("spreload 7\nend\n"));
   EXPECT_EQ(undefined.status, 1);
   EXPECT_EQ(undefined.errorMessage, "定義されていないスプライト7を使おうとしました。");
+}
+
+TEST(SceneWords, SpStrRunsAnActionString) {
+  test::TempDir dir;
+  Surface pic;
+  CreateSurface(pic, 4, 2);
+  std::vector<uint8_t> bmp = EncodeBmp(pic);
+  dir.Write("a.bmp", std::string(bmp.begin(), bmp.end()));
+  dir.Write("0.txt", "*define\ngame\n*start\nlsp 5,\"a.bmp\",0,0\nlsph 6,\"a.bmp\",0,0\n"
+                     "spstr \"C5 M6,10,20\"\nend\n");
+  auto r = test::RunGameDir(dir.path());
+  ASSERT_EQ(r.status, 0) << r.errorText;
+  EXPECT_FALSE(r.engine->scene.sprites[5].visible);
+  const Sprite& moved = r.engine->scene.sprites[6];
+  EXPECT_TRUE(moved.visible);
+  EXPECT_EQ(moved.x, 10);
+  EXPECT_EQ(moved.y, 20);
+}
+
+TEST(SceneWords, EffectsTakeTheTextWindowAwayAsErasetextwindowSays) {
+  struct Case {
+    const char* setting;
+    const char* command;
+    int shown;
+  };
+  const Case cases[] = {
+      {"", "print 1", 0},
+      {"", "print 0", 1},  // nothing is shown yet, so nothing is hidden
+      {"erasetextwindow 0\n", "print 1", 1},
+      {"erasetextwindow 2\n", "cl a,1", 1},
+      {"erasetextwindow 2\n", "bg black,1", 0},
+  };
+  for (const Case& c : cases) {
+    auto r = RunScript(Game(std::string(c.setting) + "あ\n" + c.command + "\nend\n"));
+    ASSERT_EQ(r.status, 0) << r.errorText;
+    EXPECT_EQ(r.engine->textWindow.window.shown, c.shown) << c.setting << c.command;
+  }
+}
+
+// A window effect brings the window on through its transition: the screen
+// shows frames in between, where without one it appears in a single frame.
+TEST(SceneWords, WindowEffectShowsTheWindowThroughATransition) {
+  auto frames = [](const std::string& setting) {
+    test::TempDir dir;
+    dir.Write("0.txt", platform::Utf8ToSjis("*define\ngame\n*start\n" + setting + "あ\nend\n"));
+    platform::Options options;
+    options.headless = true;
+    options.dumpFramesDir = dir.File("frames");
+    auto r = test::RunGameDir(dir.path(), options);
+    EXPECT_EQ(r.status, 0) << r.errorText;
+    std::ifstream in(dir.File("frames/frames.txt"));
+    std::string line;
+    long count = 0;
+    while (std::getline(in, line)) ++count;
+    return count;
+  };
+  long plain = frames("");
+  long faded = frames("windoweffect 10,400\n");
+  EXPECT_GT(faded, plain + 5);
 }
 
 }  // namespace

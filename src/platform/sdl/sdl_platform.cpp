@@ -194,6 +194,10 @@ class SdlPlatform final : public Platform {
     return bits > 0 ? bits : 32;
   }
 
+  void SetVsync(bool on) override {
+    if (renderer_) SDL_RenderSetVSync(renderer_, on ? 1 : 0);  // unsupported renderers keep their mode
+  }
+
   void Present(const uint8_t* bits, int width, int height, int stride) override {
     if (!renderer_ || width <= 0 || height <= 0) return;
     if (!texture_ || textureWidth_ != width || textureHeight_ != height) {

@@ -71,6 +71,33 @@ void RunPluginEffect(Engine& e, const EffectRequest& fx, bool skipping) {
   FinishEffect(e, r, true);
 }
 
+// The ", duration[, image]" that makes a number an inline effect type;
+// false when no comma follows the number.
+bool ReadInlineEffect(Engine& e, int32_t& duration, std::string& image) {
+  if (SkipBlanks(e) != ',') return false;
+  ++e.script.pos;
+  duration = ReadNumberArgument(e);
+  if (SkipBlanks(e) == ',') {
+    ++e.script.pos;
+    ReadStringArgument(e, image);
+  }
+  return true;
+}
+
+// Entry n of the effect table; numbers outside it are undefined effects.
+EffectRequest TableEffect(const Engine& e, int32_t n) {
+  EffectRequest r;
+  if (n < 0 || n >= kEffectSlots) {
+    r.type = -1;
+    return r;
+  }
+  const EffectEntry& entry = e.graphicsSettings.effects[static_cast<size_t>(n)];
+  r.type = entry.type;
+  r.duration = entry.duration;
+  r.image = entry.image;
+  return r;
+}
+
 }  // namespace
 
 void RestoreEffectDefaults(Engine& e) {
@@ -83,26 +110,12 @@ void RestoreEffectDefaults(Engine& e) {
 EffectRequest ReadEffectArgument(Engine& e) {
   EffectRequest r;
   int32_t n = ReadNumberArgument(e);
-  if (SkipBlanks(e) == ',') {
-    // An inline effect: the number is the type itself.
-    ++e.script.pos;
+  // An inline effect: the number is the type itself.
+  if (ReadInlineEffect(e, r.duration, r.image)) {
     r.type = n;
-    r.duration = ReadNumberArgument(e);
-    if (SkipBlanks(e) == ',') {
-      ++e.script.pos;
-      ReadStringArgument(e, r.image);
-    }
     return r;
   }
-  if (n < 0 || n >= kEffectSlots) {
-    r.type = -1;
-    return r;
-  }
-  const EffectEntry& entry = e.graphicsSettings.effects[static_cast<size_t>(n)];
-  r.type = entry.type;
-  r.duration = entry.duration;
-  r.image = entry.image;
-  return r;
+  return TableEffect(e, n);
 }
 
 void RunEffect(Engine& e, const EffectRequest& request) {
@@ -153,15 +166,7 @@ EffectRequest WindowEffectRequest(const Engine& e) {
     r.image = w.image;
     return r;
   }
-  if (w.number < 0 || w.number >= kEffectSlots) {
-    r.type = -1;
-    return r;
-  }
-  const EffectEntry& entry = e.graphicsSettings.effects[static_cast<size_t>(w.number)];
-  r.type = entry.type;
-  r.duration = entry.duration;
-  r.image = entry.image;
-  return r;
+  return TableEffect(e, w.number);
 }
 
 void Cmd_effectskip(Engine& e) { e.effects.clickCut = ReadNumberArgument(e) != 0; }
@@ -178,15 +183,7 @@ void Cmd_geteffectspeed(Engine& e) {
 void Cmd_windoweffect(Engine& e) {
   WindowEffect w;
   w.number = ReadNumberArgument(e);
-  if (SkipBlanks(e) == ',') {
-    ++e.script.pos;
-    w.inlineForm = true;
-    w.duration = ReadNumberArgument(e);
-    if (SkipBlanks(e) == ',') {
-      ++e.script.pos;
-      ReadStringArgument(e, w.image);
-    }
-  }
+  w.inlineForm = ReadInlineEffect(e, w.duration, w.image);
   e.effects.windowEffect = std::move(w);
 }
 

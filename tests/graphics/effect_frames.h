@@ -10,6 +10,7 @@
 #include "graphics/picture_files.h"
 #include "graphics/scene.h"
 #include "platform/platform.h"
+#include "support/windowless_platform.h"
 #include "shell/engine.h"
 #include "support/engine_fixture.h"
 
@@ -25,7 +26,7 @@ struct ShownFrame {
   }
 };
 
-class FramePlatform final : public platform::Platform {
+class FramePlatform final : public WindowlessPlatform {
  public:
   std::vector<ShownFrame> frames;
   std::vector<std::pair<uint32_t, platform::Event>> events;  // (time, event), in time order
@@ -42,16 +43,6 @@ class FramePlatform final : public platform::Platform {
     events.push_back({t, up});
   }
 
-  bool IsHeadless() const override { return true; }
-  bool CreateMainWindow(int, int) override { return true; }
-  void SetLogicalSize(int, int) override {}
-  void SetTitle(const std::string&) override {}
-  void ShowMainWindow() override {}
-  void SetFullscreen(bool) override {}
-  bool IsFullscreen() const override { return false; }
-  void Minimize() override {}
-  void DesktopSize(int& w, int& h) override { w = 1920, h = 1080; }
-  int DisplayBitsPerPixel() override { return 32; }
   void Present(const uint8_t* bits, int width, int height, int stride) override {
     ShownFrame f{clock, width, height, stride, {}};
     f.bits.assign(bits, bits + static_cast<size_t>(stride) * height);
@@ -71,7 +62,6 @@ class FramePlatform final : public platform::Platform {
     boxes.push_back(title + ": " + text);
     return platform::MessageBoxAnswer::Ok;
   }
-  void Shutdown() override {}
 };
 
 // An engine of w x h on a FramePlatform whose display shows `before` and

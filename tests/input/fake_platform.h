@@ -6,10 +6,11 @@
 #include <utility>
 
 #include "platform/platform.h"
+#include "support/windowless_platform.h"
 
 namespace sorv::test {
 
-class FakePlatform final : public platform::Platform {
+class FakePlatform final : public WindowlessPlatform {
  public:
   using Event = platform::Event;
 
@@ -60,16 +61,6 @@ class FakePlatform final : public platform::Platform {
   bool unattended = false;
   uint32_t clock = 0;
 
-  bool IsHeadless() const override { return true; }
-  bool CreateMainWindow(int, int) override { return true; }
-  void SetLogicalSize(int, int) override {}
-  void SetTitle(const std::string&) override {}
-  void ShowMainWindow() override {}
-  void SetFullscreen(bool) override {}
-  bool IsFullscreen() const override { return false; }
-  void Minimize() override {}
-  void DesktopSize(int& w, int& h) override { w = 1920, h = 1080; }
-  int DisplayBitsPerPixel() override { return 32; }
   void Present(const uint8_t*, int, int, int) override {}
   bool PollEvent(Event& ev) override {
     if (pending_.empty() || pending_.front().first > clock) return false;
@@ -89,7 +80,6 @@ class FakePlatform final : public platform::Platform {
                                             platform::MessageBoxIcon) override {
     return platform::MessageBoxAnswer::Yes;
   }
-  void Shutdown() override {}
 
  private:
   std::deque<std::pair<uint32_t, Event>> pending_;

@@ -336,6 +336,21 @@ void BlendPixel(uint8_t* d, const uint8_t px[3], int32_t a, int32_t blend) {
   }
 }
 
+// Narrows [lo, hi) to the steps t at which 0 <= base + t x step < limit may
+// hold, with a step to spare either side: the loop still tests each pixel
+// exactly, this only spares it the pixels that cannot pass.
+void NarrowSpan(int64_t base, int64_t step, int64_t limit, int64_t& lo, int64_t& hi) {
+  if (step == 0) {
+    if (base < 0 || base >= limit) hi = lo;
+    return;
+  }
+  double first = static_cast<double>(-base) / static_cast<double>(step);
+  double last = static_cast<double>(limit - base) / static_cast<double>(step);
+  if (step < 0) std::swap(first, last);
+  lo = std::max(lo, static_cast<int64_t>(std::floor(first)) - 1);
+  hi = std::min(hi, static_cast<int64_t>(std::ceil(last)) + 1);
+}
+
 void DrawAffine(const TaggedImage& img, Surface& target, const AffineMap& map, bool forceAlpha, int32_t blend,
                 const Rect& clip) {
   const Surface& s = img.surface;
@@ -358,12 +373,19 @@ void DrawAffine(const TaggedImage& img, Surface& target, const AffineMap& map, b
     int64_t dy = ty - map.box.top, dx = dst.left - map.box.left;
     int64_t u = map.u0 + dx * map.ux + dy * map.uy;
     int64_t v = map.v0 + dx * map.vx + dy * map.vy;
-    uint8_t* d = target.TopRow(ty) + dst.left * 3;
+    // Only the part of the row whose source lies inside the picture is
+    // walked; a rotated picture covers much less than its box.
+    int64_t lo = 0, hi = dst.right - dst.left;
+    NarrowSpan(u, map.ux, uMax, lo, hi);
+    NarrowSpan(v, map.vx, vMax, lo, hi);
+    if (lo >= hi) continue;
+    u += lo * map.ux, v += lo * map.vx;
+    uint8_t* d = target.TopRow(ty) + (dst.left + lo) * 3;
     // A run of destination pixels on the same source pixel reads it once.
     int32_t lastU = -1, lastV = -1, a = 0;
     bool visible = false;
     uint8_t px[3] = {};
-    for (int32_t tx = dst.left; tx < dst.right; ++tx, d += 3, u += map.ux, v += map.vx) {
+    for (int64_t tx = lo; tx < hi; ++tx, d += 3, u += map.ux, v += map.vx) {
       if (u < 0 || v < 0 || u >= uMax || v >= vMax) continue;
       int32_t su = static_cast<int32_t>(u >> 16), sv = static_cast<int32_t>(v >> 16);
       if (su != lastU || sv != lastV) {

@@ -13,23 +13,14 @@
 namespace sorv {
 namespace {
 
+using test::RunWithEvents;
+
 using test::RunResult;
 
 // Events count from the start of the run; the games start their own clock
 // at 1000 ms so the times below are easy to read.
 std::string Game(const std::string& body, const std::string& define = "") {
   return "*define\n" + define + "game\n*start\nwaittimer 1000\nresettimer\n" + body;
-}
-
-RunResult RunWithEvents(const std::string& script, const std::string& events,
-                        const std::function<void(test::TempDir&)>& files = {}) {
-  test::TempDir dir;
-  dir.Write("0.txt", script);
-  dir.Write("events", events);
-  if (files) files(dir);
-  platform::Options options;
-  options.eventsFile = dir.File("events");
-  return test::RunGameDir(dir.path(), options);
 }
 
 // Two full-width characters on a 20 x 20 grid, two cells: a 40 x 20 sprite.

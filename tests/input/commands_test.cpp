@@ -11,6 +11,8 @@
 namespace sorv {
 namespace {
 
+using test::RunWithEvents;
+
 using test::RunResult;
 
 std::string Game(const std::string& body, const std::string& define = "") {
@@ -20,15 +22,6 @@ std::string Game(const std::string& body, const std::string& define = "") {
 // Events files count from the start of the run, and the game proper starts
 // a little later: these games start their clock at 1000 ms.
 std::string Timed(const std::string& body) { return Game("waittimer 1000\nresettimer\n" + body); }
-
-RunResult RunWithEvents(const std::string& script, const std::string& events) {
-  test::TempDir dir;
-  dir.Write("0.txt", script);
-  dir.Write("events", events);
-  platform::Options options;
-  options.eventsFile = dir.File("events");
-  return test::RunGameDir(dir.path(), options);
-}
 
 TEST(WaitCommands, DelayEndsOnAClickWaitDoesNot) {
   auto r = RunWithEvents(Timed("delay 1000\ngettimer %1\n"

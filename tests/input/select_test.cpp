@@ -10,19 +10,12 @@
 namespace sorv {
 namespace {
 
+using test::RunWithEvents;
+
 using test::RunResult;
 
 std::string Game(const std::string& body) {
   return "*define\ngame\n*start\nwaittimer 1000\nresettimer\n" + body;
-}
-
-RunResult RunWithEvents(const std::string& script, const std::string& events) {
-  test::TempDir dir;
-  dir.Write("0.txt", script);
-  dir.Write("events", events);
-  platform::Options options;
-  options.eventsFile = dir.File("events");
-  return test::RunGameDir(dir.path(), options);
 }
 
 // "a", "ii", "uuu" in full-width characters.

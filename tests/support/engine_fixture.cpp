@@ -74,6 +74,17 @@ RunResult RunScript(std::string_view script, platform::Options options) {
   return RunGameDir(dir.path(), std::move(options));
 }
 
+RunResult RunWithEvents(std::string_view script, std::string_view events,
+                        const std::function<void(TempDir&)>& files) {
+  TempDir dir;
+  dir.Write("0.txt", script);
+  dir.Write("events", events);
+  if (files) files(dir);
+  platform::Options options;
+  options.eventsFile = dir.File("events");
+  return RunGameDir(dir.path(), options);
+}
+
 ScriptEngine::ScriptEngine(std::string_view text) {
   LoadScriptFromText(e, text);
   BuildLabelIndex(e);

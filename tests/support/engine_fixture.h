@@ -3,6 +3,7 @@
 // the readers.
 #pragma once
 
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -45,6 +46,10 @@ struct RunResult {
 RunResult RunGameDir(const std::string& dir, platform::Options options = {});
 // Writes `script` as "0.txt" into a scratch directory and runs it.
 RunResult RunScript(std::string_view script, platform::Options options = {});
+// Runs `script` with `events` as its events file; `files` may add more files
+// to the game directory first.
+RunResult RunWithEvents(std::string_view script, std::string_view events,
+                        const std::function<void(TempDir&)>& files = {});
 
 // An engine positioned at the start of a script text, with the label index
 // built and the banks allocated; for reader and evaluator tests.

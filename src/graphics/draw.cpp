@@ -22,7 +22,9 @@ Rect TargetBounds(const Surface& t) { return Rect{0, 0, t.width, t.height}; }
 const uint8_t* SourceRow(const Surface& s, int32_t yFromTop) { return s.Row(s.height - 1 - yFromTop); }
 
 // d = T[a][s] + T[255 - a][d] for every byte, with a per-byte coverage.
-__attribute__((target_clones("avx2", "default"))) void BlendBytes(uint8_t* __restrict d, const uint8_t* __restrict s, const uint8_t* __restrict a, int32_t count) {
+__attribute__((target_clones("avx2", "default"))) void BlendBytes(uint8_t* __restrict d,
+                                                                  const uint8_t* __restrict s,
+                                                                  const uint8_t* __restrict a, int32_t count) {
   for (int32_t k = 0; k < count; ++k) {
     uint16_t ak = a[k];
     d[k] = static_cast<uint8_t>(Div255(static_cast<uint16_t>(ak * s[k])) +
@@ -140,8 +142,10 @@ bool GreyMask(const uint8_t* m, int32_t count) {
 
 // The blend with coverage a = T[255 - m][o] read straight from a grey mask.
 // Built twice, the wider build chosen at load time where the processor has it.
-__attribute__((target_clones("avx2", "default"))) void GreyMaskBlend(uint8_t* __restrict d, const uint8_t* __restrict s, const uint8_t* __restrict m, int32_t count,
-                   uint16_t o) {
+__attribute__((target_clones("avx2", "default"))) void GreyMaskBlend(uint8_t* __restrict d,
+                                                                     const uint8_t* __restrict s,
+                                                                     const uint8_t* __restrict m, int32_t count,
+                                                                     uint16_t o) {
   for (int32_t k = 0; k < count; ++k) {
     uint16_t a = Div255(static_cast<uint16_t>((255 - m[k]) * o));
     d[k] = static_cast<uint8_t>(Div255(static_cast<uint16_t>(a * s[k])) +

@@ -110,7 +110,8 @@ size_t CrossFadeSse2(uint8_t* dst, const uint8_t* scene, const uint8_t* old, siz
     __m128i lo = MixSse(wa, _mm_unpacklo_epi8(s, zero), _mm_unpacklo_epi8(o, zero));
     __m128i hi = MixSse(wa, _mm_unpackhi_epi8(s, zero), _mm_unpackhi_epi8(o, zero));
     __m128i v = _mm_packus_epi16(lo, hi);
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + i), _mm_or_si128(_mm_and_si128(take, v), _mm_andnot_si128(take, d)));
+    __m128i mixed = _mm_or_si128(_mm_and_si128(take, v), _mm_andnot_si128(take, d));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + i), mixed);
   }
   return i;
 }

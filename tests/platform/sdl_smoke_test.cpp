@@ -51,6 +51,11 @@ TEST(SdlPlatform, RunsOnTheDummyDriver) {
   p->SetLogicalSize(80, 60);
   std::vector<uint8_t> larger(80 * 3 * 60, 0x40);
   p->Present(larger.data(), 80, 60, 80 * 3);
+  // A renderer without vsync keeps presenting as before.
+  p->SetVsync(true);
+  p->Present(larger.data(), 80, 60, 80 * 3);
+  p->SetVsync(false);
+  p->Present(larger.data(), 80, 60, 80 * 3);
   Event ev;
   for (int i = 0; i < 100 && p->PollEvent(ev);) ++i;
 

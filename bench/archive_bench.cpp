@@ -12,6 +12,7 @@
 
 #include "archive/archive.h"
 #include "archive/pack.h"
+#include "bench_picture.h"
 #include "bench_report.h"
 #include "graphics/decoders/decoders.h"
 #include "platform/fs.h"
@@ -62,26 +63,8 @@ void BM_LzssMemcpy(benchmark::State& state) {
 }
 BENCHMARK(BM_LzssMemcpy)->Unit(benchmark::kMicrosecond);
 
-// An 800 x 600 picture with smooth areas and edges, as CG usually is.
-const sorv::Surface& Picture() {
-  static const sorv::Surface s = [] {
-    sorv::Surface p;
-    sorv::CreateSurface(p, 800, 600);
-    for (int y = 0; y < 600; ++y) {
-      for (int x = 0; x < 800; ++x) {
-        uint8_t* px = p.Row(y) + x * 3;
-        px[0] = static_cast<uint8_t>(x / 4 + ((x / 64 + y / 64) % 2) * 40);
-        px[1] = static_cast<uint8_t>(y / 3);
-        px[2] = static_cast<uint8_t>((x * y) >> 10);
-      }
-    }
-    return p;
-  }();
-  return s;
-}
-
 void BM_SpbDecode(benchmark::State& state) {
-  static const std::vector<uint8_t> spb = sorv::EncodeSpb(Picture());
+  static const std::vector<uint8_t> spb = sorv::EncodeSpb(BenchPicture());
   sorv::Surface s;
   for (auto _ : state) {
     sorv::DecodeSpb(spb.data(), spb.size(), s);
@@ -91,9 +74,9 @@ void BM_SpbDecode(benchmark::State& state) {
 BENCHMARK(BM_SpbDecode)->Unit(benchmark::kMicrosecond);
 
 void BM_SpbMemcpy(benchmark::State& state) {
-  std::vector<uint8_t> out(Picture().bits.size());
+  std::vector<uint8_t> out(BenchPicture().bits.size());
   for (auto _ : state) {
-    std::memcpy(out.data(), Picture().bits.data(), out.size());
+    std::memcpy(out.data(), BenchPicture().bits.data(), out.size());
     benchmark::DoNotOptimize(out.data());
     benchmark::ClobberMemory();
   }

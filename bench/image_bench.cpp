@@ -11,6 +11,7 @@
 #include <jpeglib.h>
 #include <png.h>
 
+#include "bench_picture.h"
 #include "bench_report.h"
 #include "graphics/decoders/decoders.h"
 #include "graphics/image_load.h"
@@ -18,20 +19,6 @@
 #include "shell/engine.h"
 
 namespace {
-
-sorv::Surface Picture() {
-  sorv::Surface p;
-  sorv::CreateSurface(p, 800, 600);
-  for (int y = 0; y < 600; ++y) {
-    for (int x = 0; x < 800; ++x) {
-      uint8_t* px = p.Row(y) + x * 3;
-      px[0] = static_cast<uint8_t>(x / 4 + ((x / 64 + y / 64) % 2) * 40);
-      px[1] = static_cast<uint8_t>(y / 3);
-      px[2] = static_cast<uint8_t>((x * y) >> 10);
-    }
-  }
-  return p;
-}
 
 void Write(const std::string& path, const std::vector<uint8_t>& v) {
   std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(v.data()), v.size());
@@ -90,7 +77,7 @@ const std::string& GameDir() {
   static const std::string dir = [] {
     std::string templ = sorv::platform::TempDirectory() + "/sorv-bench-XXXXXX";
     std::string d = mkdtemp(templ.data());
-    sorv::Surface s = Picture();
+    sorv::Surface s = BenchPicture();
     Write(d + "/pic.bmp", sorv::EncodeBmp(s));
     Write(d + "/pic.png", Png(s));
     Write(d + "/pic.jpg", Jpeg(s));

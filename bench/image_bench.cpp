@@ -8,12 +8,10 @@
 #include <string>
 #include <vector>
 
-#include <jpeglib.h>
-#include <png.h>
-
 #include "bench_picture.h"
 #include "bench_report.h"
 #include "graphics/decoders/decoders.h"
+#include "graphics/picture_files.h"
 #include "graphics/image_load.h"
 #include "platform/fs.h"
 #include "shell/engine.h"
@@ -24,63 +22,16 @@ void Write(const std::string& path, const std::vector<uint8_t>& v) {
   std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(v.data()), v.size());
 }
 
-std::vector<uint8_t> Png(const sorv::Surface& s) {
-  std::vector<uint8_t> rgb(800 * 600 * 3);
-  for (int y = 0; y < 600; ++y) {
-    const uint8_t* row = s.Row(599 - y);
-    for (int x = 0; x < 800; ++x) {
-      rgb[(y * 800 + x) * 3] = row[x * 3 + 2];
-      rgb[(y * 800 + x) * 3 + 1] = row[x * 3 + 1];
-      rgb[(y * 800 + x) * 3 + 2] = row[x * 3];
-    }
-  }
-  png_image image{};
-  image.version = PNG_IMAGE_VERSION;
-  image.width = 800;
-  image.height = 600;
-  image.format = PNG_FORMAT_RGB;
-  png_alloc_size_t size = 0;
-  png_image_write_to_memory(&image, nullptr, &size, 0, rgb.data(), 0, nullptr);
-  std::vector<uint8_t> out(size);
-  png_image_write_to_memory(&image, out.data(), &size, 0, rgb.data(), 0, nullptr);
-  out.resize(size);
-  return out;
-}
-
-std::vector<uint8_t> Jpeg(const sorv::Surface& s) {
-  jpeg_compress_struct c;
-  jpeg_error_mgr err;
-  c.err = jpeg_std_error(&err);
-  jpeg_create_compress(&c);
-  unsigned char* mem = nullptr;
-  unsigned long size = 0;
-  jpeg_mem_dest(&c, &mem, &size);
-  c.image_width = 800;
-  c.image_height = 600;
-  c.input_components = 3;
-  c.in_color_space = JCS_EXT_BGR;
-  jpeg_set_defaults(&c);
-  jpeg_set_quality(&c, 90, TRUE);
-  jpeg_start_compress(&c, TRUE);
-  while (c.next_scanline < 600) {
-    JSAMPROW row = const_cast<uint8_t*>(s.Row(599 - static_cast<int>(c.next_scanline)));
-    jpeg_write_scanlines(&c, &row, 1);
-  }
-  jpeg_finish_compress(&c);
-  std::vector<uint8_t> out(mem, mem + size);
-  jpeg_destroy_compress(&c);
-  free(mem);
-  return out;
-}
-
 const std::string& GameDir() {
   static const std::string dir = [] {
     std::string templ = sorv::platform::TempDirectory() + "/sorv-bench-XXXXXX";
     std::string d = mkdtemp(templ.data());
     sorv::Surface s = BenchPicture();
     Write(d + "/pic.bmp", sorv::EncodeBmp(s));
-    Write(d + "/pic.png", Png(s));
-    Write(d + "/pic.jpg", Jpeg(s));
+    Write(d + "/pic.png", sorv::test::EncodePng(s.width, s.height, [&s](int32_t x, int32_t y) {
+      return 0xFF000000u | sorv::test::At(s, x, y);
+    }));
+    Write(d + "/pic.jpg", sorv::test::EncodeJpeg(s, 90));
     return d;
   }();
   return dir;

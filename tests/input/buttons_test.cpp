@@ -13,9 +13,8 @@
 namespace sorv {
 namespace {
 
-using test::RunWithEvents;
-
 using test::RunResult;
+using test::RunWithEvents;
 
 // Events count from the start of the run; the games start their own clock
 // at 1000 ms so the times below are easy to read.

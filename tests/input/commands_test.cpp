@@ -11,9 +11,8 @@
 namespace sorv {
 namespace {
 
-using test::RunWithEvents;
-
 using test::RunResult;
+using test::RunWithEvents;
 
 std::string Game(const std::string& body, const std::string& define = "") {
   return "*define\n" + define + "game\n*start\n" + body;

@@ -10,9 +10,8 @@
 namespace sorv {
 namespace {
 
-using test::RunWithEvents;
-
 using test::RunResult;
+using test::RunWithEvents;
 
 std::string Game(const std::string& body) {
   return "*define\ngame\n*start\nwaittimer 1000\nresettimer\n" + body;

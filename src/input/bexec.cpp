@@ -58,11 +58,12 @@ class BexecWait {
     RedrawDirty(e_);
   }
 
-  // Nobody will click: the first entry is chosen, as a click on it would.
+  // Nobody will click: the entry the run's --choose policy picks (the first
+  // by default) is chosen, as a click on it would.
   std::string Unattended() {
     e_.platform->SleepMs(16);
     if (b_.entries.empty()) return "LCLICK";
-    return Select(0);
+    return Select(ChooseIndex(e_.app.choose, static_cast<int32_t>(b_.entries.size())));
   }
 
   void SaveGlobalsOnce() {

@@ -82,11 +82,19 @@ class ButtonWait {
     lastArrow_ = start_ - kKeyRepeatMs;
   }
 
-  // Nobody will click: the wait ends as a click at the pointer would.
+  // Nobody will click: the wait ends as a click at the pointer would, or on
+  // the button the run's --choose policy picks.
   int32_t Unattended() {
     e_.platform->SleepMs(16);
     in_.lastButtonWaitMs = std::max<uint32_t>(Elapsed(), 1);
     EndPage();
+    ChoosePolicy& policy = e_.app.choose;
+    if (policy.kind != ChoosePolicy::Kind::Pointer && r_.buttonNumbers) {
+      std::vector<int32_t> numbers = r_.buttonNumbers();
+      if (!numbers.empty()) {
+        return numbers[static_cast<size_t>(ChooseIndex(policy, static_cast<int32_t>(numbers.size())))];
+      }
+    }
     return ButtonUnderPointer().value_or(0);
   }
 

@@ -291,6 +291,12 @@ int32_t WaitOnButtons(Engine& e, bool textButtonMode, bool selectMode) {
     if (!i) return std::nullopt;
     return ButtonNumber(e, *i);
   };
+  r.buttonNumbers = [&e, withText] {
+    std::vector<int32_t> numbers;
+    int32_t count = TableSize(e) + (withText ? static_cast<int32_t>(e.text.buttons.size()) : 0);
+    for (int32_t i = 0; i < count; ++i) numbers.push_back(ButtonNumber(e, i));
+    return numbers;
+  };
   r.hover = [&e, withText](int32_t x, int32_t y) { ChangeHover(e, ButtonIndexAt(e, x, y, withText).value_or(-1)); };
   r.drawAllNormal = [&e] { DrawAllNormal(e); };
   r.hideTextWindow = [&e] { HideTextWindow(e); };

@@ -173,6 +173,9 @@ struct ButtonWaitRequest {
 
   // The number of the button under a point, or nothing.
   std::function<std::optional<int32_t>(int32_t x, int32_t y)> buttonAt;
+  // The numbers of every button of the wait, in table order (for unattended
+  // runs that answer by a policy).
+  std::function<std::vector<int32_t>()> buttonNumbers;
   // Redraws hover changes for the pointer at (x, y).
   std::function<void(int32_t x, int32_t y)> hover;
   std::function<void()> drawAllNormal;   // every button in its normal state, screen updated

@@ -60,12 +60,13 @@ class ChoiceMenu {
   std::optional<int32_t> Run() {
     Open();
     if (!e_.platform) return std::nullopt;
-    // Nobody will choose: take the first choice so the game goes on.
+    // Nobody will choose: take the choice the run's --choose policy picks
+    // (the first by default) so the game goes on.
     if (e_.platform->Unattended()) {
       e_.platform->SleepMs(16);
       if (choices_.empty()) return std::nullopt;
       PlaySelectVoice(e_, 2);
-      return 0;
+      return ChooseIndex(e_.app.choose, Count());
     }
     return Loop();
   }

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "interp/control_flow.h"
+#include "interp/coverage.h"
 #include "interp/error.h"
 #include "interp/interp.h"
 #include "persist/logs.h"
@@ -326,6 +327,7 @@ void RunStatements(Engine& e, bool defineMode) {
       default:
         break;
     }
+    RecordStatement(e.app.coverage, s.pos);
     if (c == '[' && in.tagMode) {
       HandleTag(e);
     } else if (c == '>' && in.english) {

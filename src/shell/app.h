@@ -8,12 +8,14 @@
 #include <string>
 #include <vector>
 
+#include "input/choose.h"
 #include "platform/instance_lock.h"
 #include "platform/platform.h"
 
 namespace sorv {
 
 struct Engine;
+class CoverageRecorder;
 
 constexpr size_t kWorkBufferSize = 204800;
 constexpr int kLibrarySlots = 256;
@@ -54,6 +56,11 @@ struct AppState {
   // The single-instance lock of a windowed run (null when headless); it is
   // released before any fatal message box.
   platform::InstanceLock* instanceLock = nullptr;
+
+  // Unattended headless runs: how button waits and choice menus are
+  // answered (--choose), and where executed statements are marked (--coverage).
+  ChoosePolicy choose;
+  CoverageRecorder* coverage = nullptr;
 
   // Window messages taken from the platform but not yet dispatched.
   std::deque<platform::Event> queue;

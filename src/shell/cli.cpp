@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstdlib>
 
+#include "input/choose.h"
 #include "platform/fs.h"
 
 namespace sorv {
@@ -21,6 +22,11 @@ const char* UsageText() {
          "  --scale N          start with the window N times the game's size\n"
          "  --allow-shell      let the game start programs and open files outside its\n"
          "                     directory (winexec, shell)\n"
+         "  --choose POLICY    headless without --events: answer every button wait and\n"
+         "                     choice menu by POLICY: first, last, random or random:SEED\n"
+         "  --coverage FILE    write the script lines that ran to FILE at the end\n"
+         "  --check            check the script without running it; prints\n"
+         "                     FILE:LINE: error|warning: message, exits 1 on an error\n"
          "  --commands         list every command word, its family and whether it is built\n"
          "  --version          print the version\n"
          "  --help             print this text\n"
@@ -57,6 +63,16 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
       cl.version = true;
     } else if (a == "--commands") {
       cl.listCommands = true;
+    } else if (a == "--check") {
+      cl.check = true;
+    } else if (a == "--choose") {
+      if (auto v = value(i, a)) {
+        ChoosePolicy policy;
+        if (ParseChoosePolicy(*v, 0, policy)) cl.choose = *v;
+        else cl.error = "--choose needs first, last, random or random:SEED";
+      }
+    } else if (a == "--coverage") {
+      if (auto v = value(i, a)) cl.coverageFile = *v;
     } else if (a == "--headless") {
       cl.options.headless = true;
     } else if (a == "--allow-shell") {
@@ -91,6 +107,10 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
                       !cl.options.dumpFramesDir.empty() || cl.options.maxTimeMs >= 0;
   if (cl.error.empty() && headlessOnly && !cl.options.headless) {
     cl.error = "--events, --screenshot, --dump-frames and --max-time need --headless";
+  }
+  if (cl.error.empty() && !cl.choose.empty()) {
+    if (!cl.options.headless) cl.error = "--choose needs --headless";
+    else if (!cl.options.eventsFile.empty()) cl.error = "--choose answers the waits an --events file would: give one of them";
   }
   return cl;
 }

@@ -15,6 +15,9 @@ struct CommandLine {
   bool version = false;
   bool listCommands = false;
   bool allowShell = false;  // winexec and shell may start what lies outside the game
+  bool check = false;       // --check: read the script, report its faults, run nothing
+  std::string choose;       // --choose POLICY (validated), empty: the default
+  std::string coverageFile; // --coverage FILE
   std::string error;  // a usage error
 };
 

@@ -1,10 +1,13 @@
 // Process entry of the sorv executable.
 #include <cstdio>
+#include <ctime>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "check/check.h"
 #include "interp/catalogue.h"
+#include "interp/coverage.h"
 #include "platform/fs.h"
 #include "platform/instance_lock.h"
 #include "shell/cli.h"
@@ -52,6 +55,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "sorv: %s is not a directory\n", gameDir.c_str());
     return 2;
   }
+  if (cl.check) return RunCheck(gameDir);
 
   std::unique_ptr<platform::Platform> plat;
   try {
@@ -87,7 +91,26 @@ int main(int argc, char** argv) {
     engine->app.fullscreen = true;
     plat->SetFullscreen(true);
   }
+  if (!cl.choose.empty()) {
+    // Plain "random" is seeded from the clock; the seed is shown so that a
+    // run that found something can be repeated.
+    ParseChoosePolicy(cl.choose, static_cast<uint64_t>(std::time(nullptr)), engine->app.choose);
+    if (cl.choose == "random") {
+      std::fprintf(stderr, "sorv: --choose random:%llu\n", static_cast<unsigned long long>(engine->app.choose.seed));
+    }
+  }
+  CoverageRecorder coverage;
+  if (!cl.coverageFile.empty()) engine->app.coverage = &coverage;
   int status = RunEngine(*engine);
+  if (!cl.coverageFile.empty()) {
+    std::string error;
+    std::string summary = WriteCoverageReport(*engine, coverage, cl.coverageFile, error);
+    if (summary.empty()) {
+      std::fprintf(stderr, "sorv: --coverage: %s\n", error.c_str());
+    } else {
+      std::fprintf(stderr, "sorv: %s\n", summary.c_str());
+    }
+  }
   plat->Shutdown();
   return status;
 }

@@ -1,4 +1,4 @@
-# make run   - install dependencies, build, run the demo game
+# make run   - install dependencies, build the engine only, run the demo game
 # make test  - install dependencies, build, run every test (plus the sanitizer build)
 # make bench - build and run the benchmarks
 # make fuzz  - build the libFuzzer targets with clang and run each briefly
@@ -9,7 +9,7 @@ ASAN_BUILD ?= build-asan
 FUZZ_BUILD ?= build-fuzz
 BENCH_BUILD ?= build-bench
 
-.PHONY: all deps build run test test-asan bench fuzz clean
+.PHONY: all deps build build-run run test test-asan bench fuzz clean
 
 all: build
 
@@ -22,14 +22,23 @@ $(BUILD)/CMakeCache.txt:
 build: deps $(BUILD)/CMakeCache.txt
 	cmake --build $(BUILD) -j$(JOBS)
 
-run: build
+# Only what the demo needs: the engine, and the Lua bridge library when this
+# version has one (a target that does not exist is skipped, not an error).
+# The tests and fuzz programs are left for `make test`.
+build-run: deps $(BUILD)/CMakeCache.txt
+	cmake --build $(BUILD) -j$(JOBS) --target sorv
+	@if cmake --build $(BUILD) --target help 2>/dev/null | grep -qw svlua; then \
+	  cmake --build $(BUILD) -j$(JOBS) --target svlua; \
+	fi
+
+run: build-run
 	@if [ -n "$$DISPLAY$$WAYLAND_DISPLAY" ]; then \
 	  ./$(BUILD)/sorv examples/demo; \
 	else \
 	  mkdir -p out; \
 	  ./$(BUILD)/sorv --headless --screenshot out/demo.png examples/demo; \
 	  status=$$?; \
-	  echo "no display: ran the demo headless; screenshot written to $$(pwd)/out/demo.png"; \
+	  echo "no display: ran the demo headless; its last frame is in $$(pwd)/out/demo.png"; \
 	  exit $$status; \
 	fi
 

@@ -112,6 +112,16 @@ TEST(ScriptCheck, NamesFilesAsTheErrorReporterDoesAndFindsArchivedAssets) {
   EXPECT_EQ(FormatFinding(found[0]), "1.txt:3: error: unknown command 'nosuchword'");
 }
 
+TEST(ScriptCheck, ReadsScrambledScriptsToo) {
+  test::TempDir dir;
+  std::string text = "*define\ngame\n*start\n\nnosuchword\nend\n";
+  for (char& c : text) c = static_cast<char>(c ^ 0xD3);
+  dir.Write("svscript.zat", text);
+  std::vector<Finding> found = CheckGame(dir.path());
+  ASSERT_EQ(found.size(), 1u) << Describe(found);
+  EXPECT_EQ(FormatFinding(found[0]), "svscript.zat:5: error: unknown command 'nosuchword'");
+}
+
 TEST(ScriptCheck, LargeGeneratedScriptHasNoFalseAlarms) {
   std::string script = "*define\nnumalias base,100\ndefsub helper\ngame\n*start\n";
   for (int i = 0; i < 2000; ++i) {

@@ -10,7 +10,9 @@
 #include <sstream>
 #include <string>
 
+#include "graphics/decoders/decoders.h"
 #include "input/choose.h"
+#include "shell/cli.h"
 #include "platform/png_reader.h"
 #include "support/engine_fixture.h"
 
@@ -110,6 +112,39 @@ TEST(PlayThrough, RandomSeedsReachEveryBranchOfNestedChoices) {
   EXPECT_NE(RunSorv("--headless --choose last " + game, scratch).stderrText.find("branch B"), std::string::npos);
   // Choices are answered either by a policy or by an events file, not both.
   EXPECT_EQ(RunSorv("--headless --choose first --events /dev/null " + game, scratch).status, 2);
+}
+
+TEST(PlayThrough, ButtonWaitsAnswerByThePolicy) {
+  test::TempDir scratch, game;
+  Surface picture;
+  ASSERT_TRUE(CreateSurface(picture, 60, 10));
+  std::vector<uint8_t> bmp = EncodeBmp(picture);
+  game.Write("b.bmp", std::string(bmp.begin(), bmp.end()));
+  game.Write("0.txt",
+             "*define\ngame\n*start\nbtndef \"b.bmp\"\n"
+             "btn 4,0,0,10,10,0,0\nbtn 5,20,0,10,10,20,0\nbtn 6,40,0,10,10,40,0\n"
+             "btnwait %0\nitoa $0,%0\nmesbox $0,\"button\"\nend\n");
+  auto answer = [&](const std::string& policy) {
+    std::string err = RunSorv("--headless --choose " + policy + " " + game.path(), scratch).stderrText;
+    size_t at = err.find("button: ");
+    return at == std::string::npos ? std::string("none: ") + err : err.substr(at + 8, 1);
+  };
+  EXPECT_EQ(answer("first"), "4");
+  EXPECT_EQ(answer("last"), "6");
+  std::set<std::string> seen;
+  for (int seed = 1; seed <= 12; ++seed) seen.insert(answer("random:" + std::to_string(seed)));
+  EXPECT_EQ(seen, (std::set<std::string>{"4", "5", "6"}));
+}
+
+TEST(PlayThrough, CommandLineOfTheAuthorsTools) {
+  CommandLine cl = ParseCommandLine({"--headless", "--choose", "random:42", "--coverage", "c.txt", "g"});
+  EXPECT_EQ(cl.error, "");
+  EXPECT_EQ(cl.choose, "random:42");
+  EXPECT_EQ(cl.coverageFile, "c.txt");
+  EXPECT_TRUE(ParseCommandLine({"--check", "g"}).check);
+  EXPECT_NE(ParseCommandLine({"--choose", "first", "g"}).error, "");  // needs --headless
+  EXPECT_NE(ParseCommandLine({"--headless", "--choose", "middle", "g"}).error, "");
+  EXPECT_NE(ParseCommandLine({"--headless", "--choose", "first", "--events", "e", "g"}).error, "");
 }
 
 TEST(PlayThrough, CoverageReportCountsDisplayAndCommandLines) {

@@ -102,7 +102,7 @@ TEST(ScriptCheck, EveryConstructOfAWorkingScriptPassesQuietly) {
   EXPECT_TRUE(found.empty()) << Describe(found);
 }
 
-TEST(ScriptCheck, NamesFilesAsTheErrorReporterDoesAndFindsArchivedAssets) {
+TEST(ScriptCheck, NamesFilesAsTheErrorReporterDoesAndResolvesSubdirectories) {
   test::TempDir dir;
   dir.Write("00.txt", "*define\ngame\n*start\ngoto *two\n");
   dir.Write("1.txt", "*two\nbg \"cg\\room.bmp\",1\nnosuchword\nend\n");
@@ -110,6 +110,19 @@ TEST(ScriptCheck, NamesFilesAsTheErrorReporterDoesAndFindsArchivedAssets) {
   std::vector<Finding> found = CheckGame(dir.path());
   ASSERT_EQ(found.size(), 1u) << Describe(found);
   EXPECT_EQ(FormatFinding(found[0]), "1.txt:3: error: unknown command 'nosuchword'");
+}
+
+TEST(ScriptCheck, PicturesInsideTheArchivesExist) {
+  test::TempDir dir, loose;
+  loose.Write("cg/face.bmp", "BM");
+  std::string pack = std::string(SORV_ARC_BINARY) + " pack " + dir.File("arc.sva") + " -C " + loose.path() +
+                     " -c store cg/face.bmp > /dev/null 2>&1";
+  ASSERT_EQ(std::system(pack.c_str()), 0);
+  dir.Write("0.txt", "*define\ngame\n*start\nlsp 3,\":a;cg\\face.bmp\",0,0\nlsp 4,\"cg\\none.bmp\",0,0\nend\n");
+  std::vector<Finding> found = CheckGame(dir.path());
+  ASSERT_EQ(found.size(), 1u) << Describe(found);
+  EXPECT_EQ(found[0].line, 5);
+  EXPECT_FALSE(found[0].error);
 }
 
 TEST(ScriptCheck, ReadsScrambledScriptsToo) {

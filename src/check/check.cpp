@@ -73,6 +73,10 @@ class Checker {
     return c == 0 || c == '\n' || c == ':' || c == ';';
   }
   void SkipToLineEnd() {
+    if (p_ >= len_) {
+      p_ = len_;
+      return;
+    }
     const void* nl = std::memchr(d_ + p_, '\n', static_cast<size_t>(len_ - p_));
     p_ = nl ? static_cast<int32_t>(static_cast<const char*>(nl) - d_) : len_;
   }
@@ -281,6 +285,16 @@ class Checker {
     SkipBlanks();
     int32_t at = p_;
     unsigned char c = Cur();
+    if ((c == '(' || c == '[') && nesting_ >= kMaxReadNesting) {
+      Error(at, "string nested too deeply");
+      SkipToLineEnd();
+      return false;
+    }
+    struct Depth {
+      int& n;
+      explicit Depth(int& depth) : n(++depth) {}
+      ~Depth() { --n; }
+    } depth(nesting_);
     if (c == '"') {
       int32_t start = ++p_;
       while (Cur() != '"' && Cur() != '\n' && Cur() != 0) ++p_;

@@ -50,6 +50,7 @@ class Checker {
     for (const auto& [name, pos] : defsubs_) {
       if (!labels_.count(name)) Error(pos, "defsub " + name + " has no label *" + name);
     }
+    found_.insert(found_.end(), duplicates_.begin(), duplicates_.end());
     return std::move(found_);
   }
 
@@ -114,7 +115,8 @@ class Checker {
       const void* nl = std::memchr(d_ + p, '\n', static_cast<size_t>(len_ - p));
       p = nl ? static_cast<int32_t>(static_cast<const char*>(nl) - d_) : len_;
     }
-    // Duplicates are found before the walk, which runs twice; keep them.
+    // Duplicates are found before the walk, which runs twice; they are
+    // added to its findings at the end.
     duplicates_ = std::move(found_);
     found_.clear();
   }
@@ -465,8 +467,8 @@ class Checker {
     }
   }
 
-  // Reads the arguments of a word by its shape; returns false when the
-  // statement was broken off (the rest of it is skipped by the caller).
+  // Reads the arguments of a word by its shape (see signatures.h); what
+  // follows the shaped ones is read loosely.
   void ShapedArguments(const std::string& word, const char* shape) {
     bool optional = false;
     bool first = true;
@@ -807,11 +809,6 @@ class Checker {
   bool tagMode_ = false;
   std::vector<RawFinding> found_;
   std::vector<RawFinding> duplicates_;
-
- public:
-  std::vector<RawFinding> TakeDuplicates() { return std::move(duplicates_); }
-
- private:
   std::unordered_map<std::string, int32_t> labels_;
   std::unordered_set<std::string> userCommands_, luaCommands_, numAliases_, strAliases_;
   std::unordered_map<std::string, int32_t> defsubs_;
@@ -831,8 +828,6 @@ std::vector<Finding> CheckScript(Engine& e, const CheckOptions& options) {
   }
   Checker checker(e, options);
   std::vector<RawFinding> raw = checker.Run();
-  std::vector<RawFinding> dups = checker.TakeDuplicates();
-  raw.insert(raw.end(), dups.begin(), dups.end());
   std::stable_sort(raw.begin(), raw.end(), [](const RawFinding& a, const RawFinding& b) { return a.pos < b.pos; });
   ScriptLines lines(e);
   std::vector<Finding> out;

@@ -338,6 +338,14 @@ class Checker {
     }
     if (IsWordStart(c)) {
       std::string name = ReadName();
+      auto value = strAliasValues_.find(name);
+      if (value != strAliasValues_.end()) {
+        // An alias of one literal stands for that literal (its picture or
+        // sound is looked up like a written name).
+        if (literal) *literal = value->second;
+        SkipBlanks();
+        return true;
+      }
       if (!collecting_ && !strAliases_.count(name)) {
         Error(at, numAliases_.count(name) ? "numeric alias '" + Sjis(name) + "' is given where a string is expected"
                                           : "'" + Sjis(name) + "' is no string alias");
@@ -524,7 +532,7 @@ class Checker {
           // A background: a colour, a word (black, white) or a picture.
           if (c == '#') {
             Colour();
-          } else if (c == '"' && StringArgument(&literal)) {
+          } else if ((c == '"' || IsStringAliasAt()) && StringArgument(&literal)) {
             CheckAsset(at, literal, AssetKind::Image);
           } else {
             SkipArgument();
@@ -572,6 +580,14 @@ class Checker {
       ++p_;
       LooseArguments();
     }
+  }
+
+  bool IsStringAliasAt() {
+    if (!IsWordStart(Cur())) return false;
+    int32_t save = p_;
+    std::string name = ReadName();
+    p_ = save;
+    return strAliases_.count(name) > 0;
   }
 
   void NumberArgument() {
@@ -719,6 +735,7 @@ class Checker {
     SkipBlanks();
     int32_t at = p_;
     std::string name = ReadName();
+    int32_t nameEnd = p_;
     p_ = save;
     if (name.empty()) return;
     if (word == "defsub") {
@@ -730,6 +747,14 @@ class Checker {
       numAliases_.insert(name);
     } else {
       strAliases_.insert(name);
+      p_ = nameEnd;
+      SkipBlanks();
+      if (Cur() == ',') {
+        ++p_;
+        std::string literal;
+        if (StringArgument(&literal) && AtStatementEnd()) strAliasValues_.emplace(name, literal);
+      }
+      p_ = save;
     }
   }
 
@@ -812,6 +837,7 @@ class Checker {
   std::unordered_map<std::string, int32_t> labels_;
   std::unordered_set<std::string> userCommands_, luaCommands_, numAliases_, strAliases_;
   std::unordered_map<std::string, int32_t> defsubs_;
+  std::unordered_map<std::string, std::string> strAliasValues_;
   std::unordered_map<std::string, bool> exists_;
 };
 

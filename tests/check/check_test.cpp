@@ -118,11 +118,14 @@ TEST(ScriptCheck, PicturesInsideTheArchivesExist) {
   std::string pack = std::string(SORV_ARC_BINARY) + " pack " + dir.File("arc.sva") + " -C " + loose.path() +
                      " -c store cg/face.bmp > /dev/null 2>&1";
   ASSERT_EQ(std::system(pack.c_str()), 0);
-  dir.Write("0.txt", "*define\ngame\n*start\nlsp 3,\":a;cg\\face.bmp\",0,0\nlsp 4,\"cg\\none.bmp\",0,0\nend\n");
+  dir.Write("0.txt",
+            "*define\nstralias face,\"cg\\face.bmp\"\nstralias gone,\"cg\\gone.bmp\"\ngame\n*start\n"
+            "lsp 3,\":a;cg\\face.bmp\",0,0\nlsp 4,\"cg\\none.bmp\",0,0\nbg face,1\nbg gone,1\nend\n");
   std::vector<Finding> found = CheckGame(dir.path());
-  ASSERT_EQ(found.size(), 1u) << Describe(found);
-  EXPECT_EQ(found[0].line, 5);
-  EXPECT_FALSE(found[0].error);
+  ASSERT_EQ(found.size(), 2u) << Describe(found);
+  EXPECT_EQ(found[0].line, 7);  // a written name
+  EXPECT_EQ(found[1].line, 9);  // through an alias of one literal
+  EXPECT_FALSE(found[0].error || found[1].error);
 }
 
 TEST(ScriptCheck, ReadsScrambledScriptsToo) {

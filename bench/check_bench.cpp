@@ -70,5 +70,6 @@ BENCHMARK(BM_LoadAndIndex)->Unit(benchmark::kMillisecond)->Repetitions(5);
 }  // namespace
 
 int main(int argc, char** argv) {
-  return sorv::bench::RunAndReport(argc, argv, {{"check_5mb_script", "BM_Check/repeats:5", "BM_LoadAndIndex/repeats:5", "load_and_index"}});
+  return sorv::bench::RunAndReport(
+      argc, argv, {{"check_5mb_script", "BM_Check/repeats:5", "BM_LoadAndIndex/repeats:5", "load_and_index"}});
 }

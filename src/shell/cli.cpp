@@ -109,8 +109,11 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
     cl.error = "--events, --screenshot, --dump-frames and --max-time need --headless";
   }
   if (cl.error.empty() && !cl.choose.empty()) {
-    if (!cl.options.headless) cl.error = "--choose needs --headless";
-    else if (!cl.options.eventsFile.empty()) cl.error = "--choose answers the waits an --events file would: give one of them";
+    if (!cl.options.headless) {
+      cl.error = "--choose needs --headless";
+    } else if (!cl.options.eventsFile.empty()) {
+      cl.error = "--choose answers the waits an --events file would: give one of them";
+    }
   }
   return cl;
 }

@@ -34,7 +34,7 @@ class BexecWait {
       SaveGlobalsOnce();
       Hover();
       if (std::optional<std::string> r = Event()) return *r;
-      IdlePass(e_);
+      IdlePass(e_, SaveDeadline());
     }
   }
 
@@ -64,6 +64,8 @@ class BexecWait {
     if (b_.entries.empty()) return "LCLICK";
     return Select(0);
   }
+
+  int64_t SaveDeadline() { return saved_ ? kNoDeadline : MsUntil(e_.platform->NowMs(), start_, 1000); }
 
   void SaveGlobalsOnce() {
     if (saved_ || e_.platform->NowMs() - start_ < 1000) return;

@@ -236,6 +236,10 @@ class SdlPlatform final : public Platform {
   bool Unattended() const override { return false; }
   uint32_t NowMs() override { return SDL_GetTicks(); }
   void SleepMs(uint32_t ms) override { SDL_Delay(ms); }
+  void IdleWaitMs(uint32_t ms) override {
+    if (!pending_.empty()) return;
+    SDL_WaitEventTimeout(nullptr, static_cast<int>(ms));
+  }
 
   MessageBoxAnswer ShowMessageBox(const std::string& title, const std::string& text,
                                   MessageBoxButtons buttons, MessageBoxIcon icon) override {

@@ -1,7 +1,8 @@
 // What a game idle in a wait costs: one minute of virtual time in a button
 // wait (a sprite button, nothing clicked), headless, measured as processor
 // time. The reference is the same game ending at once, so the ratio says how
-// many start-ups one idle minute is worth.
+// many start-ups one idle minute is worth. Before the waits slept in slices
+// (1 ms passes throughout) the median was 53.9 ms against 8.8 ms, ratio 6.1.
 #include <unistd.h>
 
 #include <time.h>
@@ -91,6 +92,6 @@ BENCHMARK(BM_StartOnly)->Unit(benchmark::kMillisecond)->UseManualTime();
 int main(int argc, char** argv) {
   // The headless message boxes and the time-limit note go to stderr.
   std::freopen("/dev/null", "w", stderr);
-  return sorv::bench::RunAndReport(argc, argv, {{"idle_button_wait_minute", "BM_ButtonWaitIdleMinute",
-                                                 "BM_StartOnly", "start_only"}});
+  return sorv::bench::RunAndReport(argc, argv, {{"idle_button_wait_minute", "BM_ButtonWaitIdleMinute/manual_time",
+                                                 "BM_StartOnly/manual_time", "start_only"}});
 }

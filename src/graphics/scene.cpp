@@ -73,6 +73,9 @@ void DrawBackground(Engine& e, const Rect& r) {
   SceneState& sc = e.scene;
   const GraphicsSettings& g = e.graphicsSettings;
   if (g.bgaliaX == -1) {
+    // Until a background is loaded the screen's background is black: what
+    // was drawn over it before must not stay behind.
+    if (!sc.background.HasSurface()) FillRect(sc.scene, r, 0);
     DrawImage(sc.background, sc.scene, 0, 0, r);
     return;
   }

@@ -36,6 +36,7 @@ struct StandingImage {
   std::string tag;  // empty = none
   TaggedImage image;
   int32_t x = 0, y = 0;
+  int32_t opacity = -1;  // tal; -1 = opaque. Kept for the position across loads
 };
 
 struct Sprite {
@@ -157,5 +158,18 @@ void DrawTextWindowLayer(Engine& e, Surface& target, const Rect& r);
 // Draws the text of a text sprite (an image tag's colon-s form) into its
 // picture: per colour a colour half and a mask half.
 void RenderTextSprite(Engine& e, TaggedImage& image);
+
+// A text sprite laid out on a grid of columns x rows glyph cells (strsp).
+struct StringSpriteLayout {
+  std::string text;  // Shift-JIS
+  int32_t columns = 1, rows = 1;
+  int32_t glyphW = 26, glyphH = 26, pitchX = 0, pitchY = 0;
+  bool bold = false, shadow = false;
+  std::vector<int32_t> colours;  // one cell each; white when none are given
+};
+// Builds the picture of `layout` into `image` (premultiplied colour half and
+// mask half per colour, as text sprites are drawn). False when the size is
+// beyond the engine's limits.
+bool RenderStringSprite(Engine& e, TaggedImage& image, const StringSpriteLayout& layout);
 
 }  // namespace sorv

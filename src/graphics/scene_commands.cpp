@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "graphics/blend_table.h"
 #include "graphics/effect.h"
 #include "graphics/image_load.h"
 #include "graphics/scene.h"
@@ -443,6 +444,7 @@ void Cmd_ld(Engine& e) {
   Rect old = s.tag.empty() ? Rect{} : StandingRect(s);
   s.tag = tag;
   LoadImage(e, s.image, tag);
+  s.image.opacity = s.opacity;
   PlaceStanding(e, i);
   MarkDirty(e, old.Union(StandingRect(s)));
   RunLayerEffect(e, effect, true);
@@ -711,6 +713,135 @@ void Cmd_getspsize(Engine& e) {
   const Sprite& sp = SpriteSlot(e, n);
   StoreIntLimited(e, vw, sp.image.HasSurface() ? sp.image.CellWidth() : 0);
   StoreIntLimited(e, vh, sp.image.surface.height);
+}
+
+// --- text sprites, gradients, blt, standing opacity ---
+
+namespace {
+
+// strsp n,"text",x,y,columns,rows,glyph w,glyph h,pitch x,pitch y,bold,shadow[,#colour...]
+void StringSprite(Engine& e, bool visible) {
+  int32_t n = ReadNumberArgument(e);
+  StringSpriteLayout l;
+  l.text = NextString(e);
+  int32_t x = NextNumber(e), y = NextNumber(e);
+  l.columns = NextNumber(e);
+  l.rows = NextNumber(e);
+  l.glyphW = NextNumber(e);
+  l.glyphH = NextNumber(e);
+  l.pitchX = NextNumber(e);
+  l.pitchY = NextNumber(e);
+  l.bold = NextNumber(e) != 0;
+  l.shadow = NextNumber(e) != 0;
+  while (SkipBlanks(e) == ',') l.colours.push_back(NextColourArgument(e));
+  Sprite& sp = SpriteSlot(e, n);
+  MarkSprite(e, sp);
+  sp.image.Clear();
+  if (!RenderStringSprite(e, sp.image, l)) {
+    ReportError(e, "エラー", Format("strspの文字列スプライト%dの大きさが範囲外です。", n));
+  }
+  // The tag names the sprite as a text sprite of the same text, so that
+  // what asks for the tag (and a reload) sees the text.
+  std::string tag = Format(":s/%d,%d,%d;", l.glyphW, l.glyphH, l.pitchX);
+  for (int32_t c : l.colours) tag += Format("#%06x", c & 0xFFFFFF);
+  if (l.colours.empty()) tag += "#ffffff";
+  sp.tag = tag + l.text;
+  sp.image.tag = sp.tag;
+  sp.image.opacity = -1;
+  sp.x = x, sp.y = y;
+  sp.visible = visible;
+  MarkSprite(e, sp);
+}
+
+uint8_t Mix(int32_t from, int32_t to, int64_t at, int64_t span) {
+  if (span <= 0) return static_cast<uint8_t>(std::clamp(from, 0, 255));
+  return static_cast<uint8_t>(std::clamp<int64_t>(from + (int64_t{to} - from) * at / span, 0, 255));
+}
+
+}  // namespace
+
+void Cmd_strsp(Engine& e) { StringSprite(e, true); }
+void Cmd_strsph(Engine& e) { StringSprite(e, false); }
+
+// sp_rgb_gradation n,r1,g1,b1,r2,g2,b2,kr,kg,kb,dir: every cell's colour
+// part becomes a gradient from colour 1 to colour 2, top to bottom (dir 0)
+// or left to right (any other dir); pixels of the key colour stay. A text
+// sprite keeps its glyph edges: the gradient is weighted by the coverage its
+// mask half holds.
+void Cmd_sp_rgb_gradation(Engine& e) {
+  int32_t n = ReadNumberArgument(e);
+  int32_t c1[3], c2[3], key[3];
+  for (int32_t& v : c1) v = NextNumber(e);
+  for (int32_t& v : c2) v = NextNumber(e);
+  for (int32_t& v : key) v = NextNumber(e);
+  bool across = NextNumber(e) != 0;
+  Sprite& sp = DefinedSprite(e, n);
+  TaggedImage& img = sp.image;
+  if (!img.HasSurface() || img.surface.BitCount() != 24) return;
+  bool alpha = img.transMode == kTransAlpha;
+  int32_t cells = std::max(img.cellCount, 1);
+  int32_t cellW = img.surface.width / cells;
+  int32_t partW = alpha ? cellW / 2 : cellW;
+  int32_t h = img.surface.height;
+  for (int32_t cell = 0; cell < cells; ++cell) {
+    for (int32_t y = 0; y < h; ++y) {
+      uint8_t* row = img.surface.TopRow(y);
+      for (int32_t x = 0; x < partW; ++x) {
+        uint8_t* p = row + static_cast<size_t>(cell * cellW + x) * 3;
+        if (p[2] == key[0] && p[1] == key[1] && p[0] == key[2]) continue;
+        int64_t at = across ? x : y, span = (across ? partW : h) - 1;
+        uint8_t rgb[3] = {Mix(c1[0], c2[0], at, span), Mix(c1[1], c2[1], at, span), Mix(c1[2], c2[2], at, span)};
+        if (alpha && img.textSprite) {
+          uint8_t coverage = static_cast<uint8_t>(255 - p[static_cast<size_t>(partW) * 3]);
+          for (uint8_t& v : rgb) v = kBlend(v, coverage);
+        }
+        p[0] = rgb[2], p[1] = rgb[1], p[2] = rgb[0];
+      }
+    }
+  }
+  MarkSprite(e, sp);
+}
+
+// blt dx,dy,dw,dh,sx,sy,sw,sh: a rectangle of the btndef picture straight
+// onto the window, scaled (nearest pixel) when the sizes differ. It goes to
+// the display buffer only, so the next refresh of that area covers it.
+void Cmd_blt(Engine& e) {
+  int32_t dx = ReadNumberArgument(e), dy = NextNumber(e), dw = NextNumber(e), dh = NextNumber(e);
+  int32_t sx = NextNumber(e), sy = NextNumber(e), sw = NextNumber(e), sh = NextNumber(e);
+  SceneState& sc = e.scene;
+  const Surface& src = e.buttons.image.surface;
+  if (src.Empty() || sc.display.Empty() || dw <= 0 || dh <= 0 || sw <= 0 || sh <= 0) return;
+  Surface converted;
+  const Surface* from = &src;
+  if (src.BitCount() != 24) {
+    if (!ConvertTo24(src, converted)) return;
+    from = &converted;
+  }
+  Rect target = Rect{dx, dy, dx + dw, dy + dh}.Intersect(Rect{0, 0, sc.width, sc.height});
+  if (target.Empty()) return;
+  for (int32_t y = target.top; y < target.bottom; ++y) {
+    int64_t py = sy + (int64_t{y} - dy) * sh / dh;
+    if (py < 0 || py >= from->height) continue;
+    const uint8_t* srow = from->TopRow(static_cast<int32_t>(py));
+    uint8_t* drow = sc.display.TopRow(y);
+    for (int32_t x = target.left; x < target.right; ++x) {
+      int64_t px = sx + (int64_t{x} - dx) * sw / dw;
+      if (px < 0 || px >= from->width) continue;
+      std::memcpy(drow + static_cast<size_t>(x) * 3, srow + static_cast<size_t>(px) * 3, 3);
+    }
+  }
+  PresentDisplay(e);
+}
+
+// tal l|c|r,opacity: the standing image's opacity (0-255), kept for that
+// position; shown at the next refresh.
+void Cmd_tal(Engine& e) {
+  int i = StandingPosition(e, ReadPositionWord(e), false);
+  int32_t opacity = ClampOpacity(NextNumber(e));
+  StandingImage& s = e.scene.standing[static_cast<size_t>(i)];
+  s.opacity = opacity >= 255 ? -1 : opacity;
+  s.image.opacity = s.opacity;
+  if (!s.tag.empty()) MarkDirty(e, StandingRect(s));
 }
 
 }  // namespace sorv

@@ -60,5 +60,10 @@ void Cmd_bgcopy(Engine& e);
 void Cmd_getspmode(Engine& e);
 void Cmd_getsppos(Engine& e);
 void Cmd_getspsize(Engine& e);
+void Cmd_strsp(Engine& e);
+void Cmd_strsph(Engine& e);
+void Cmd_sp_rgb_gradation(Engine& e);
+void Cmd_blt(Engine& e);
+void Cmd_tal(Engine& e);
 
 }  // namespace sorv

@@ -84,4 +84,63 @@ void RenderTextSprite(Engine& e, TaggedImage& image) {
   }
 }
 
+bool RenderStringSprite(Engine& e, TaggedImage& image, const StringSpriteLayout& l) {
+  int64_t advanceX = int64_t{l.glyphW} + l.pitchX, advanceY = int64_t{l.glyphH} + l.pitchY;
+  int64_t half = std::max<int64_t>(int64_t{std::max(l.columns, 1)} * advanceX, 1);
+  int64_t height = std::max<int64_t>(int64_t{std::max(l.rows, 1)} * advanceY, 1);
+  std::vector<int32_t> colours = l.colours.empty() ? std::vector<int32_t>{0xFFFFFF} : l.colours;
+  int64_t cells = static_cast<int64_t>(colours.size());
+  if (l.glyphW <= 0 || l.glyphH <= 0 || advanceX <= 0 || advanceY <= 0 ||
+      !SurfaceSizeAllowed(half * 2 * cells, height, 24)) {
+    return false;
+  }
+  int32_t w = static_cast<int32_t>(half), h = static_cast<int32_t>(height);
+  if (!CreateSurface(image.surface, w * 2 * static_cast<int32_t>(cells), h)) return false;
+  image.transMode = kTransAlpha;
+  image.textSprite = true;
+  image.cellCount = static_cast<int32_t>(cells);
+  image.currentCell = 0;
+  GlyphStyle style;
+  const SpriteFont& sf = e.textWindow.spriteFont;
+  style.face = sf.set ? sf.face : e.textWindow.fonts.currentFace;
+  style.glyphW = std::min(l.glyphW, 512);
+  style.glyphH = std::min(l.glyphH, 512);
+  style.bold = l.bold;
+  style.shadow = l.shadow;
+  style.writeLayer = false;
+  Surface colourHalf, maskHalf;
+  for (int64_t c = 0; c < cells; ++c) {
+    CreateSurface(colourHalf, w, h);
+    CreateSurface(maskHalf, w, h);
+    FillRect(maskHalf, Rect{0, 0, w, h}, 0xFFFFFF);
+    // Full-width characters take a cell, half-width ones half a cell; a
+    // character that does not fit the line starts the next one.
+    int64_t halves = 0, row = 0;
+    const std::string& s = l.text;
+    for (size_t i = 0; i < s.size() && row < std::max(l.rows, 1);) {
+      bool wide = IsLeadByte(static_cast<unsigned char>(s[i])) && i + 1 < s.size();
+      char ch[2] = {s[i], wide ? s[i + 1] : '\0'};
+      i += wide ? 2 : 1;
+      if (ch[0] == '\n') {
+        halves = 0, ++row;
+        continue;
+      }
+      int64_t need = wide ? 2 : 1;
+      if (halves + need > int64_t{std::max(l.columns, 1)} * 2) {
+        halves = 0;
+        if (++row >= std::max(l.rows, 1)) break;
+      }
+      int32_t x = static_cast<int32_t>(halves * advanceX / 2), y = static_cast<int32_t>(row * advanceY);
+      style.colour = colours[static_cast<size_t>(c)];
+      DrawGlyph(e, ViewOf(colourHalf), ch, x, y, style);
+      style.colour = 0x000000;
+      DrawGlyph(e, ViewOf(maskHalf), ch, x, y, style);
+      halves += need;
+    }
+    PasteHalf(colourHalf, image.surface, static_cast<int32_t>(c) * w * 2);
+    PasteHalf(maskHalf, image.surface, static_cast<int32_t>(c) * w * 2 + w);
+  }
+  return true;
+}
+
 }  // namespace sorv

@@ -34,7 +34,7 @@ class BexecWait {
       SaveGlobalsOnce();
       Hover();
       if (std::optional<std::string> r = Event()) return *r;
-      IdlePass(e_);
+      IdlePass(e_, SaveDeadline());
     }
   }
 
@@ -65,6 +65,8 @@ class BexecWait {
     if (b_.entries.empty()) return "LCLICK";
     return Select(ChooseIndex(e_.app.choose, static_cast<int32_t>(b_.entries.size())));
   }
+
+  int64_t SaveDeadline() { return saved_ ? kNoDeadline : MsUntil(e_.platform->NowMs(), start_, 1000); }
 
   void SaveGlobalsOnce() {
     if (saved_ || e_.platform->NowMs() - start_ < 1000) return;

@@ -33,7 +33,7 @@ class ButtonWait {
       MovePointerByArrows();
       CopyPageOnShiftC();
       if (auto code = CheckClicks(got)) return *code;
-      IdlePass(e_);
+      IdlePass(e_, UntilNextDeadline());
     }
   }
 
@@ -117,6 +117,17 @@ class ButtonWait {
     if (r_.timeoutMs >= 0 && elapsed > static_cast<uint32_t>(r_.timeoutMs)) return TimedOut();
     if (textMode_ && in_.autoMode && !VoicePlaying() && elapsed >= AutoTime()) return 0;
     return std::nullopt;
+  }
+
+  // How long the loop may sleep before something it times falls due: the
+  // save of the global files, the time limit, the auto-mode time.
+  int64_t UntilNextDeadline() {
+    uint32_t now = e_.platform->NowMs();
+    int64_t until = savedGlobals_ ? kNoDeadline : MsUntil(now, start_, 1000);
+    auto sooner = [&until](int64_t ms) { until = until == kNoDeadline ? ms : std::min(until, ms); };
+    if (r_.timeoutMs >= 0) sooner(MsUntil(now, start_, int64_t{r_.timeoutMs} + 1));
+    if (textMode_ && in_.autoMode) sooner(MsUntil(now, start_, AutoTime()));
+    return until;
   }
 
   bool VoicePlaying() { return in_.hooks.voicePlaying && in_.hooks.voicePlaying(e_); }
@@ -252,7 +263,7 @@ class ButtonWait {
     if (interp.rightClickFlag) {
       interp.rightClickFlag = false;
       EndPage();
-      return -1;
+      return r_.rightClickCode;
     }
     if (r_.mouseOver && under && *under >= r_.mouseOverMin && *under <= r_.mouseOverMax) return *under;
     return std::nullopt;

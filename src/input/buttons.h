@@ -73,6 +73,7 @@ struct ButtonState {
   int32_t mouseOverMin = 0, mouseOverMax = 0;
   int32_t areaY = 0;             // btnarea; 0 = off
   std::string defaultAction;     // exbtn_d
+  int32_t cancelCode = -1;       // btncancel: what a right click returns
 
   // The button drawn hovered during a wait: an index into the table, or
   // table size + k for text button k of the page; -1 = none.
@@ -132,6 +133,9 @@ void Cmd_textbtnwait(Engine& e);
 void Cmd_selectbtnwait(Engine& e);
 void Cmd_tbtnwait(Engine& e);
 void Cmd_getbtntimer(Engine& e);
+void Cmd_btncancel(Engine& e);
+void Cmd_gettextbtnstr(Engine& e);
+void Cmd_erasetextbtn(Engine& e);
 
 // The choice menu and custom choices.
 void Cmd_select(Engine& e);

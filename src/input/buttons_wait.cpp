@@ -9,6 +9,7 @@
 #include "input/buttons.h"
 #include "input/input.h"
 #include "interp/error.h"
+#include "script/reader.h"
 #include "shell/engine.h"
 #include "text/textflow.h"
 #include "text/text_window.h"
@@ -284,6 +285,7 @@ int32_t WaitOnButtons(Engine& e, bool textButtonMode, bool selectMode) {
   r.mouseOverMax = bs.mouseOverMax;
   r.pressSelects = bs.pressSelects;
   r.pressOutsideSelects = bs.pressOutsideSelects;
+  r.rightClickCode = bs.cancelCode;
   r.stringButtons = std::any_of(bs.table.begin(), bs.table.end(),
                                 [](const ButtonEntry& b) { return b.kind == ButtonKind::String; });
   r.buttonAt = [&e, withText](int32_t x, int32_t y) -> std::optional<int32_t> {
@@ -342,6 +344,37 @@ void Cmd_tbtnwait(Engine& e) {
 void Cmd_getbtntimer(Engine& e) {
   int32_t var = ReadIntVarTarget(e, "getbtntimerの引数は数字変数です。", "エラー");
   StoreIntLimited(e, var, static_cast<int32_t>(e.input.lastButtonWaitMs));
+}
+
+// btncancel n: the code a right click returns from the button waits (-1
+// until set). A game whose custom menu treats right click as one of its own
+// buttons gives that button's number; restarting the game sets it back.
+void Cmd_btncancel(Engine& e) { e.buttons.cancelCode = ReadNumberArgument(e); }
+
+// gettextbtnstr $v,n: the text of the page's text button n; empty when the
+// page has none of that number.
+void Cmd_gettextbtnstr(Engine& e) {
+  int32_t var = ReadStrVarTarget(e, "gettextbtnstrの第一引数は文字列変数です。");
+  ExpectComma(e);
+  int32_t n = ReadNumberArgument(e);
+  std::string text;
+  for (const TextButtonSlot& t : e.text.buttons) {
+    if (t.number == n) {
+      text = t.text;
+      break;
+    }
+  }
+  e.values.strVars[static_cast<size_t>(var)] = std::move(text);
+}
+
+// erasetextbtn: the page's text buttons stop being buttons. Their glyphs are
+// drawn again in the text colour, so they read as the rest of the page.
+void Cmd_erasetextbtn(Engine& e) {
+  ButtonState& bs = e.buttons;
+  if (bs.hovered >= TableSize(e)) bs.hovered = -1;
+  int32_t colour = e.textWindow.colour.Rgb();
+  for (size_t k = 0; k < e.text.buttons.size(); ++k) RecolourTextButton(e, k, colour);
+  e.text.buttons.clear();
 }
 
 }  // namespace sorv

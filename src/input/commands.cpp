@@ -64,7 +64,7 @@ void Cmd_spwait(Engine& e) {
     uint32_t now = e.platform->NowMs();
     if (now < start || now - start >= cellMs) break;
     PumpInput(e);
-    IdlePass(e);
+    IdlePass(e, MsUntil(now, start, cellMs));
   }
 }
 
@@ -108,7 +108,7 @@ void Cmd_waittimer(Engine& e) {
     uint32_t now = e.platform->NowMs();
     if (now < base || static_cast<int64_t>(now) - base >= ms) break;
     PumpInput(e);
-    IdlePass(e);
+    IdlePass(e, MsUntil(now, base, ms));
   }
 }
 

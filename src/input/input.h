@@ -95,6 +95,7 @@ struct InputState {
 
   uint32_t timerBase = 0;          // resettimer
   uint32_t lastButtonWaitMs = 0;   // getbtntimer
+  uint32_t lastInputMs = 0;        // when a wait last pumped a message
 
   InputSettings settings;
   InputHooks hooks;
@@ -130,8 +131,15 @@ void DiscardPendingInput(Engine& e, bool rightAndMiddleToo = false);
 bool PumpInput(Engine& e);
 // The idle step: the hooks' timed work.
 void RunIdleStep(Engine& e);
-// The end of one pass of a wait: the idle step and a millisecond's sleep.
-void IdlePass(Engine& e);
+// The end of one pass of a wait: the idle step and a sleep. The sleep is a
+// millisecond while input is coming in; once the player has been still for a
+// while it grows to a slice that ends early on input, never past
+// `untilDeadlineMs`, the time left to the wait's next deadline (kNoDeadline
+// for none; the default 0 keeps the millisecond passes).
+constexpr int64_t kNoDeadline = -1;
+void IdlePass(Engine& e, int64_t untilDeadlineMs = 0);
+// Milliseconds from `now` until `ms` after `start` (0 when passed).
+int64_t MsUntil(uint32_t now, uint32_t start, int64_t ms);
 // True when a wait must end for the engine's sake: a confirmed return to
 // the start, a confirmed close or a restart pass.
 bool WaitAbandoned(const Engine& e);
@@ -170,6 +178,7 @@ struct ButtonWaitRequest {
   int32_t pressSelects = 0;     // btndown
   bool pressOutsideSelects = false;  // btn0down
   bool stringButtons = false;   // custom choices are shown
+  int32_t rightClickCode = -1;  // btncancel
 
   // The number of the button under a point, or nothing.
   std::function<std::optional<int32_t>(int32_t x, int32_t y)> buttonAt;

@@ -196,7 +196,7 @@ class ChoiceMenu {
         hovered_ = -1;
         if (in.hooks.rightClickAction && in.hooks.rightClickAction(e_)) return std::nullopt;
       }
-      IdlePass(e_);
+      IdlePass(e_, kNoDeadline);
     }
     return std::nullopt;
   }

@@ -58,15 +58,52 @@ void DiscardPendingInput(Engine& e, bool rightAndMiddleToo) {
   q.swap(kept);
 }
 
-bool PumpInput(Engine& e) { return PumpMessageNoSleep(e) != 0; }
+bool PumpInput(Engine& e) {
+  if (PumpMessageNoSleep(e) == 0) return false;
+  if (e.platform) e.input.lastInputMs = e.platform->NowMs();
+  return true;
+}
 
 void RunIdleStep(Engine& e) {
   for (const auto& step : e.input.hooks.idle) step(e);
 }
 
-void IdlePass(Engine& e) {
+namespace {
+
+// A wait wakes every millisecond for this long after the last input, so a
+// pointer sweeping over buttons is followed at once; after that it sleeps in
+// slices (the idle step, cell animations included, then runs about a
+// hundred times a second, which is what keeps an idle game off the processor).
+constexpr uint32_t kBusyAfterInputMs = 250;
+constexpr int64_t kIdleSliceMs = 10;
+
+// The nearer of two deadlines, either of which may be kNoDeadline.
+int64_t Soonest(int64_t a, int64_t b) {
+  if (a == kNoDeadline) return b;
+  if (b == kNoDeadline) return a;
+  return std::min(a, b);
+}
+
+void IdleSleep(Engine& e, int64_t untilDeadlineMs) {
+  uint32_t now = Now(e);
+  int64_t ms = 1;
+  if (now - e.input.lastInputMs >= kBusyAfterInputMs) {
+    ms = kIdleSliceMs;
+    if (untilDeadlineMs != kNoDeadline) ms = std::clamp<int64_t>(untilDeadlineMs, 1, kIdleSliceMs);
+  }
+  e.platform->IdleWaitMs(static_cast<uint32_t>(ms));
+}
+
+}  // namespace
+
+void IdlePass(Engine& e, int64_t untilDeadlineMs) {
   RunIdleStep(e);
-  e.platform->SleepMs(1);
+  IdleSleep(e, untilDeadlineMs);
+}
+
+int64_t MsUntil(uint32_t now, uint32_t start, int64_t ms) {
+  if (now < start) return 0;
+  return std::max<int64_t>(0, ms - (static_cast<int64_t>(now) - static_cast<int64_t>(start)));
 }
 
 bool WaitAbandoned(const Engine& e) {
@@ -94,7 +131,7 @@ bool TimedWait(Engine& e, int32_t ms, TimedWaitKind kind) {
     }
     RunIdleStep(e);
     if (TimeUp(Now(e), start, ms) || WaitAbandoned(e)) return false;
-    if (!got) e.platform->SleepMs(1);
+    if (!got) IdleSleep(e, MsUntil(Now(e), start, ms));
   }
 }
 
@@ -155,7 +192,10 @@ WaitEnd WaitForClick(Engine& e, const ClickWaitRequest& request) {
     if (got && in.lastMessage == InputMessage::Wheel && in.wheelDelta > 0 && in.hooks.openBacklog) {
       in.hooks.openBacklog(e);
     }
-    IdlePass(e);
+    int64_t until = savedGlobals ? kNoDeadline : MsUntil(Now(e), start, 1000);
+    if (in.autoMode) until = Soonest(until, MsUntil(Now(e), start, AutoModeWait(e, request.chunkChars)));
+    if (autoClick) until = Soonest(until, MsUntil(Now(e), start, in.settings.autoClickMs));
+    IdlePass(e, until);
     if (request.eachPass) request.eachPass();
   }
 }
@@ -176,7 +216,7 @@ int32_t WaitLeftOrRight(Engine& e) {
       return result;
     }
     RunIdleStep(e);
-    if (!got) e.platform->SleepMs(1);
+    if (!got) IdleSleep(e, kNoDeadline);
   }
   return -1;
 }

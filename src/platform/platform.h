@@ -89,6 +89,9 @@ class Platform {
   // Milliseconds since an arbitrary start; wraps like a 32-bit tick count.
   virtual uint32_t NowMs() = 0;
   virtual void SleepMs(uint32_t ms) = 0;
+  // Sleeps up to `ms`, returning early when input arrives: what an idle wait
+  // does between its passes. Backends that cannot tell just sleep.
+  virtual void IdleWaitMs(uint32_t ms) { SleepMs(ms); }
 
   virtual MessageBoxAnswer ShowMessageBox(const std::string& titleUtf8, const std::string& textUtf8,
                                           MessageBoxButtons buttons, MessageBoxIcon icon) = 0;

@@ -125,6 +125,8 @@ void Cmd_setwindow2(Engine& e) {
   RedrawScreenRect(e, WindowRect(e, 2));
 }
 
+void Cmd_underline(Engine& e) { e.textWindow.underline = ReadNumberArgument(e); }
+
 void Cmd_textcolor(Engine& e) { e.textWindow.colour.Set(ReadColourArgument(e)); }
 
 void Cmd_setcolor(Engine& e) {

@@ -7,6 +7,7 @@ struct Engine;
 
 void Cmd_setwindow(Engine& e);
 void Cmd_setwindow2(Engine& e);
+void Cmd_underline(Engine& e);
 void Cmd_setwindow3(Engine& e);
 void Cmd_textcolor(Engine& e);
 void Cmd_setcolor(Engine& e);

@@ -174,6 +174,9 @@ struct TextWindow {
   SpriteFont spriteFont;
   int32_t mojiType = 0;    // 1: menu strings drawn plainly at glyph size
   bool menuShown = false;  // the string drawer clips to the screen instead of the window
+  // underline n: kept for scripts that set it; glyphs are never underlined,
+  // the window's font is made without the underline attribute.
+  int32_t underline = 0;
   TextLayer layer;
   CoverageMap coverage;
   Surface ownScreen;  // the screen image while no compositor supplies one

@@ -2,6 +2,7 @@
 // at given times, and a focus switch the headless backend does not have.
 #pragma once
 
+#include <algorithm>
 #include <deque>
 #include <utility>
 
@@ -76,6 +77,14 @@ class FakePlatform final : public WindowlessPlatform {
     clock += ms;
     if (clock > 600'000) throw platform::TimeLimitReached();
   }
+  // As a real backend: an idle sleep ends when the next event is due.
+  void IdleWaitMs(uint32_t ms) override {
+    ++idleWaits;
+    uint32_t until = clock + ms;
+    if (!pending_.empty()) until = std::min(until, std::max(pending_.front().first, clock + 1));
+    SleepMs(until - clock);
+  }
+  int idleWaits = 0;
   platform::MessageBoxAnswer ShowMessageBox(const std::string&, const std::string&, platform::MessageBoxButtons,
                                             platform::MessageBoxIcon) override {
     return platform::MessageBoxAnswer::Yes;

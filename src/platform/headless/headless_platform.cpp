@@ -1,6 +1,7 @@
 // The headless backend (DESIGN.md §5): no window and no display. Time is
 // virtual — sleeping advances the clock at once — so a run always gives the
 // same frames; input comes from an events file; frames go to PNG files.
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <stdexcept>
@@ -92,6 +93,16 @@ class HeadlessPlatform final : public Platform {
   }
   void SleepMs(uint32_t ms) override {
     clockMs_ += ms;
+    CheckTimeLimit();
+  }
+  // The virtual clock stops at the next scripted event, as a real wait would
+  // wake for it.
+  void IdleWaitMs(uint32_t ms) override {
+    uint64_t until = clockMs_ + ms;
+    if (nextEvent_ < script_.events.size()) {
+      until = std::min<uint64_t>(until, std::max<uint64_t>(script_.events[nextEvent_].timeMs, clockMs_ + 1));
+    }
+    clockMs_ = until;
     CheckTimeLimit();
   }
 

@@ -236,6 +236,19 @@ class SdlPlatform final : public Platform {
   bool Unattended() const override { return false; }
   uint32_t NowMs() override { return SDL_GetTicks(); }
   void SleepMs(uint32_t ms) override { SDL_Delay(ms); }
+  // X11 and Wayland block in the wait until input comes; other drivers
+  // (dummy, offscreen, KMS) would poll every millisecond inside it, so for
+  // them a plain sleep of the slice costs less.
+  void IdleWaitMs(uint32_t ms) override {
+    if (!pending_.empty()) return;
+    const char* driver = SDL_GetCurrentVideoDriver();
+    bool blocks = driver && (std::strcmp(driver, "x11") == 0 || std::strcmp(driver, "wayland") == 0);
+    if (blocks) {
+      SDL_WaitEventTimeout(nullptr, static_cast<int>(ms));
+    } else {
+      SDL_Delay(ms);
+    }
+  }
 
   MessageBoxAnswer ShowMessageBox(const std::string& title, const std::string& text,
                                   MessageBoxButtons buttons, MessageBoxIcon icon) override {

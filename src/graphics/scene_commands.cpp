@@ -385,13 +385,15 @@ void Cmd_spresume(Engine& e) {
 
 namespace {
 
-// A picture change shown through an effect takes the text window away first
-// when erasetextwindow allows it, so the transition shows the picture
-// without the window; the next text brings it back. erasetextwindow 2 keeps
-// the window for the standing-image commands.
+// A picture change shown through a transition takes the text window away
+// first when erasetextwindow allows it, so the transition shows the picture
+// without the window; the next text brings it back. An instant refresh
+// (type 1) is no transition: the page being read stays on screen, as it does
+// after setwindow2 forced it shown. erasetextwindow 2 keeps the window for
+// the standing-image commands.
 void RunLayerEffect(Engine& e, const EffectRequest& effect, bool standingCommand) {
   TextWindowState& w = e.textWindow.window;
-  if (effect.type != 0 && w.shown && w.eraseOnHide && !(standingCommand && w.keepOnStanding)) {
+  if (effect.type != 0 && effect.type != 1 && w.shown && w.eraseOnHide && !(standingCommand && w.keepOnStanding)) {
     w.shown = 0;
     TextRect r = WindowRect(e, 2);
     MarkDirty(e, Rect{r.x, r.y, r.x + r.w, r.y + r.h});

@@ -63,7 +63,8 @@ TEST(SceneFaults, TheShownTextWindowIsComposedIntoEveryRefresh) {
       {"erasetextwindow 0", "bg #00ffff,1", 0x00FF00u},
       {"erasetextwindow 2", "ld c,\":c;red.bmp\",1", 0x000000u},
       {"erasetextwindow 2", "ld c,\":c;red.bmp\",1:cl c,10,100", 0x000000u},
-      {"erasetextwindow 1", "print 1", 0x0000FFu},  // taken away before the effect
+      {"erasetextwindow 1", "print 1", 0x000000u},  // an instant refresh keeps it
+      {"erasetextwindow 1", "print 10,200", 0x0000FFu},  // taken away before the fade
   };
   for (const Case& c : cases) {
     auto r = g.Run(std::string("bg #0000ff,1\n") + c.setting + "\n" + window + c.refresh + "\nend\n");

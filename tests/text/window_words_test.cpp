@@ -90,11 +90,12 @@ TEST(SceneWords, EffectsTakeTheTextWindowAwayAsErasetextwindowSays) {
     int shown;
   };
   const Case cases[] = {
-      {"", "print 1", 0},
+      {"", "print 10,100", 0},
+      {"", "print 1", 1},  // an instant refresh is no transition
       {"", "print 0", 1},  // nothing is shown yet, so nothing is hidden
-      {"erasetextwindow 0\n", "print 1", 1},
+      {"erasetextwindow 0\n", "print 10,100", 1},
       {"erasetextwindow 2\n", "cl a,1", 1},
-      {"erasetextwindow 2\n", "bg black,1", 0},
+      {"erasetextwindow 2\n", "bg black,10,100", 0},
   };
   for (const Case& c : cases) {
     auto r = RunScript(Game(std::string(c.setting) + "あ\n" + c.command + "\nend\n"));

@@ -1,7 +1,9 @@
-// LZSS and SPB decoding beside memcpy of the same output (the floor), and an
-// SVA index of 20,000 entries: built from the archive, then 20,000 lookups,
+// LZSS and SPB decoding beside memcpy of the same output (the floor) and
+// beside the field: zlib inflating the same bytes (deflated at zlib's default
+// level), libpng decoding the same picture as PNG. And an SVA index of 20,000 entries: built from the archive, then 20,000 lookups,
 // beside a std::unordered_map doing the same inserts and finds.
 #include <unistd.h>
+#include <zlib.h>
 
 #include <cstring>
 #include <fstream>
@@ -62,6 +64,45 @@ void BM_LzssMemcpy(benchmark::State& state) {
   }
 }
 BENCHMARK(BM_LzssMemcpy)->Unit(benchmark::kMicrosecond);
+
+const std::vector<uint8_t>& Deflated() {
+  static const std::vector<uint8_t> d = [] {
+    uLongf n = compressBound(Plain().size());
+    std::vector<uint8_t> v(n);
+    compress2(v.data(), &n, Plain().data(), Plain().size(), Z_DEFAULT_COMPRESSION);
+    v.resize(n);
+    return v;
+  }();
+  return d;
+}
+
+void BM_ZlibInflate(benchmark::State& state) {
+  std::vector<uint8_t> out(Plain().size());
+  for (auto _ : state) {
+    uLongf n = out.size();
+    if (uncompress(out.data(), &n, Deflated().data(), Deflated().size()) != Z_OK) state.SkipWithError("inflate");
+    benchmark::DoNotOptimize(out.data());
+  }
+}
+BENCHMARK(BM_ZlibInflate)->Unit(benchmark::kMicrosecond);
+
+void BM_LibpngDecode(benchmark::State& state) {
+  std::vector<uint8_t> pixels;
+  for (auto _ : state) {
+    LibpngDecode(BenchPng(), pixels);
+    benchmark::DoNotOptimize(pixels.data());
+  }
+}
+BENCHMARK(BM_LibpngDecode)->Unit(benchmark::kMicrosecond);
+
+void BM_PngDecode(benchmark::State& state) {
+  sorv::Surface s;
+  for (auto _ : state) {
+    sorv::DecodePng(BenchPng().data(), BenchPng().size(), false, 1, s);
+    benchmark::DoNotOptimize(s.bits.data());
+  }
+}
+BENCHMARK(BM_PngDecode)->Unit(benchmark::kMicrosecond);
 
 void BM_SpbDecode(benchmark::State& state) {
   static const std::vector<uint8_t> spb = sorv::EncodeSpb(BenchPicture());
@@ -142,7 +183,10 @@ BENCHMARK(BM_HashMapIndexAndLookups)->Unit(benchmark::kMillisecond);
 int main(int argc, char** argv) {
   return sorv::bench::RunAndReport(argc, argv,
                                    {{"lzss_decode_1MB", "BM_LzssDecode", "BM_LzssMemcpy", "memcpy"},
+                                    {"lzss_vs_inflate_1MB", "BM_LzssDecode", "BM_ZlibInflate", "zlib_inflate"},
                                     {"spb_decode_800x600", "BM_SpbDecode", "BM_SpbMemcpy", "memcpy"},
+                                    {"spb_vs_libpng_800x600", "BM_SpbDecode", "BM_LibpngDecode", "libpng_decode"},
+                                    {"png_decode_800x600", "BM_PngDecode", "BM_LibpngDecode", "libpng_decode"},
                                     {"sva_index_20000", "BM_SvaIndexAndLookups", "BM_HashMapIndexAndLookups",
                                      "unordered_map"}});
 }

@@ -6,7 +6,7 @@ set -euo pipefail
 PACKAGES=(
   build-essential cmake pkg-config clang
   libsdl2-dev libsdl2-mixer-dev timgm6mb-soundfont libvorbis-dev
-  libpng-dev libjpeg62-turbo-dev libfreetype-dev libfontconfig-dev
+  libpng-dev zlib1g-dev libjpeg62-turbo-dev libfreetype-dev libfontconfig-dev
   liblua5.4-dev libpixman-1-dev
   libgtest-dev libbenchmark-dev
   fonts-ipafont-gothic

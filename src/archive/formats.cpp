@@ -206,56 +206,114 @@ void InitRing(uint8_t ring[256]) {
   std::memset(ring + kRingStart, 0, 256 - kRingStart);
 }
 
+// The ring byte at position q before any output has gone over it.
+inline uint8_t InitialRingByte(unsigned q) { return q < kRingStart ? 0x20 : 0; }
+
+// Most significant bit first, through a 64-bit window. Count() is exact:
+// while eight input bytes remain the window is topped up a word at a time,
+// after that a byte at a time, so at the end of the input it holds just the
+// bits that are left.
 class LzssBits {
  public:
-  LzssBits(const uint8_t* in, size_t size) : in_(in), bits_(static_cast<uint64_t>(size) * 8) {}
-  bool Read(int count, uint32_t& v) {
-    if (bits_ - pos_ < static_cast<uint64_t>(count)) return false;
-    v = 0;
-    for (int i = 0; i < count; ++i, ++pos_) v = (v << 1) | ((in_[pos_ >> 3] >> (7 - (pos_ & 7))) & 1);
-    return true;
-  }
-
- private:
-  const uint8_t* in_;
-  uint64_t bits_, pos_ = 0;
-};
-
-}  // namespace
-
-bool LzssDecode(const uint8_t* in, size_t inSize, uint32_t unpacked, std::vector<uint8_t>& out) {
-  out.clear();
-  // Every 9 input bits give at most 17 bytes; a claim beyond that is not
-  // reserved for.
-  out.reserve(std::min<uint64_t>(unpacked, static_cast<uint64_t>(inSize) * 16 + 17));
-  uint8_t ring[256];
-  InitRing(ring);
-  unsigned w = kRingStart;
-  size_t dropped = 0;
-  auto emit = [&](uint8_t b) {
-    if (out.size() < unpacked) {
-      out.push_back(b);
-    } else if (++dropped > kLzssSlack) {
-      return false;
-    }
-    ring[w] = b;
-    w = (w + 1) & 255;
-    return true;
-  };
-  LzssBits bits(in, inSize);
-  uint32_t flag, v, p, c;
-  while (bits.Read(1, flag)) {
-    if (flag) {
-      if (!bits.Read(8, v)) break;
-      if (!emit(static_cast<uint8_t>(v))) return false;
+  LzssBits(const uint8_t* in, size_t size) : p_(in), end_(in + size) {}
+  // Called with fewer than 16 bits in the window.
+  void Refill() {
+    if (end_ - p_ >= 8) {
+      uint64_t v;
+      std::memcpy(&v, p_, 8);
+      // Bits below the count are the stream's next bits, so putting them in
+      // again later changes nothing.
+      window_ |= __builtin_bswap64(v) >> count_;
+      p_ += (63 - count_) >> 3;
+      count_ |= 56;
     } else {
-      if (!bits.Read(8, p) || !bits.Read(4, c)) break;
-      for (uint32_t k = 0; k < c + 2; ++k) {
-        if (!emit(ring[(p + k) & 255])) return false;
+      while (count_ <= 56 && p_ < end_) {
+        window_ |= static_cast<uint64_t>(*p_++) << (56 - count_);
+        count_ += 8;
       }
     }
   }
-  return true;
+  unsigned Count() const { return count_; }
+  uint32_t Peek13() const { return static_cast<uint32_t>(window_ >> 51); }
+  void Skip(unsigned n) {
+    window_ <<= n;
+    count_ -= n;
+  }
+
+ private:
+  const uint8_t* p_;
+  const uint8_t* end_;
+  uint64_t window_ = 0;
+  unsigned count_ = 0;
+};
+
+// Copies may write this far past their last byte.
+constexpr size_t kCopyOverrun = 32;
+
+}  // namespace
+
+// The ring is never kept: the byte at ring position q is the last output
+// byte written there, and for a copy from position p that is always the
+// byte d = ((n + 238 - p) mod 256) + 1 behind the output's end n, the same d
+// for every byte of the copy. Copies are thus plain overlapping copies from
+// the output itself; only while fewer than 256 bytes have been written do
+// some of them reach the ring's starting contents.
+bool LzssDecode(const uint8_t* in, size_t inSize, uint32_t unpacked, std::vector<uint8_t>& out) {
+  // A copy token is 13 bits for at most 17 bytes: no stream of this size
+  // gives more, whatever size the index claims.
+  uint64_t most = (static_cast<uint64_t>(inSize) * 8 / 13 + 1) * 17;
+  size_t cap = static_cast<size_t>(std::min<uint64_t>(unpacked, most));
+  // Bytes between `unpacked` and `limit` are dropped (they stay in the
+  // buffer, where later copies may still read them as ring contents).
+  size_t limit = cap + kLzssSlack;
+  out.clear();
+  out.resize(limit + kCopyOverrun);
+  uint8_t* o = out.data();
+  size_t n = 0;
+  bool ok = true;
+  LzssBits bits(in, inSize);
+  for (;;) {
+    if (bits.Count() < 16) bits.Refill();
+    unsigned avail = bits.Count();
+    if (avail == 0) break;
+    uint32_t t = bits.Peek13();
+    if (t & 0x1000) {
+      if (avail < 9) break;
+      bits.Skip(9);
+      if (n == limit) {
+        ok = false;
+        break;
+      }
+      o[n++] = static_cast<uint8_t>(t >> 4);
+      continue;
+    }
+    if (avail < 13) break;
+    bits.Skip(13);
+    size_t len = (t & 15) + 2;
+    size_t d = ((n + 238 - ((t >> 4) & 255)) & 255) + 1;
+    if (n >= 256 && n + 17 <= limit) {
+      uint8_t* dst = o + n;
+      const uint8_t* src = dst - d;
+      if (d >= 16) {
+        std::memcpy(dst, src, 16);
+        std::memcpy(dst + 16, src + 16, 16);
+      } else {
+        for (size_t k = 0; k < len; ++k) dst[k] = src[k];
+      }
+      n += len;
+      continue;
+    }
+    for (size_t k = 0; k < len; ++k, ++n) {
+      if (n == limit) {
+        ok = false;
+        break;
+      }
+      o[n] = n >= d ? o[n - d] : InitialRingByte(static_cast<unsigned>(kRingStart + n - d) & 255);
+    }
+    if (!ok) break;
+  }
+  out.resize(std::min(n, cap));
+  return ok;
 }
 
 std::vector<uint8_t> LzssEncode(const uint8_t* in, size_t size) {

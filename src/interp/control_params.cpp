@@ -174,7 +174,7 @@ void Cmd_defsub(Engine& e) {
   std::string name;
   ReadWord(e, name);
   if (!name.empty() && name[0] == '_') ReportError(e, "エラー", "defsubサブルーチンの一文字目に_は使えません。");
-  e.interp.userCommands.push_back(std::move(name));
+  AddUserCommand(e, std::move(name));
 }
 
 void Cmd_getparam(Engine& e) { GetParams(e, "getparam", "getparam指定が間違っています。", false); }

@@ -5,11 +5,13 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <unordered_set>
 #include <vector>
 
 namespace sorv {
 
 struct Engine;
+struct CommandEntry;
 
 constexpr int kCallStackSize = 1000;
 
@@ -50,6 +52,18 @@ struct InterpState {
   char interruptedWait = '@';
 
   std::vector<std::string> userCommands;  // defsub names, in definition order
+  std::unordered_set<std::string> userCommandNames;  // the same, for lookups
+
+  // The built-in command found at a statement position, so that a statement
+  // run again skips reading and looking up its word (dispatch.cpp).
+  struct CachedCommand {
+    int32_t pos = -1;   // where the word starts; -1 = empty slot
+    int32_t next = 0;   // ScriptPos after the word and its blanks
+    uint32_t text = 0;  // ScriptState::textGeneration it was read from
+    bool defineMode = false;
+    const CommandEntry* cmd = nullptr;
+  };
+  std::vector<CachedCommand> commandCache;
   HookLabel textGosub, preTextGosub, loadGosub, rGosub;
 
   ClickTrap clickTrap;
@@ -88,6 +102,17 @@ struct InterpState {
 
 void RunStatements(Engine& e, bool defineMode);
 void DispatchCommand(Engine& e, const std::string& word, bool defineMode);
+// The same for the word read at statement position `start`: a built-in
+// command found this way is remembered for that position.
+void DispatchCommandAt(Engine& e, const std::string& word, bool defineMode, int32_t start);
+// The command remembered for the word at `start`; on a hit ScriptPos moves
+// behind the word as reading it would have.
+const CommandEntry* CachedCommandAt(Engine& e, int32_t start, bool defineMode);
+// Runs a command CachedCommandAt returned.
+void RunCachedCommand(Engine& e, const CommandEntry& cmd);
+// Registers a defsub name; every remembered command is forgotten, since the
+// name may shadow a built-in one.
+void AddUserCommand(Engine& e, std::string name);
 
 // Stack helpers with the engine's overflow messages.
 void PushStack(Engine& e, int32_t value);

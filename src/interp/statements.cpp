@@ -248,10 +248,16 @@ void HandleDisplayLine(Engine& e, bool defineMode) {
 
 void RunCommand(Engine& e, bool defineMode, std::string& word) {
   InterpState& in = e.interp;
-  in.statementStart = e.script.pos;
-  ReadWord(e, word);
+  int32_t start = e.script.pos;
+  in.statementStart = start;
+  const CommandEntry* cached = CachedCommandAt(e, start, defineMode);
+  if (!cached) ReadWord(e, word);
   if (!in.autoSaveOff && in.saveEnable) TakeSavePoint(e);
-  DispatchCommand(e, word, defineMode);
+  if (cached) {
+    RunCachedCommand(e, *cached);
+  } else {
+    DispatchCommandAt(e, word, defineMode, start);
+  }
 }
 
 }  // namespace

@@ -14,6 +14,22 @@ uint64_t LabelIndex::Hash(std::string_view s) {
   return h;
 }
 
+namespace {
+
+// Slot of a hash: FNV-1a's low bits alone follow the last bytes of a name
+// too closely, and label names often differ only there ("l1", "l2", ...),
+// which would pile them up in runs of neighbouring slots.
+size_t Home(uint32_t h, size_t mask) {
+  h ^= h >> 16;
+  h *= 0x85EBCA6Bu;
+  h ^= h >> 13;
+  h *= 0xC2B2AE35u;
+  h ^= h >> 16;
+  return h & mask;
+}
+
+}  // namespace
+
 void LabelIndex::Clear() {
   slots_.clear();
   used_ = 0;
@@ -26,7 +42,7 @@ void LabelIndex::Grow(const std::vector<Label>&) {
   size_t mask = slots_.size() - 1;
   for (const Slot& slot : old) {
     if (slot.idx < 0) continue;
-    size_t i = slot.hash & mask;
+    size_t i = Home(slot.hash, mask);
     while (slots_[i].idx >= 0) i = (i + 1) & mask;
     slots_[i] = slot;
   }
@@ -37,7 +53,7 @@ int32_t LabelIndex::Insert(const std::vector<Label>& labels, int32_t idx) {
   const std::string& name = labels[static_cast<size_t>(idx)].name;
   uint32_t h = static_cast<uint32_t>(Hash(name));
   size_t mask = slots_.size() - 1;
-  size_t i = h & mask;
+  size_t i = Home(h, mask);
   while (slots_[i].idx >= 0) {
     if (slots_[i].hash == h && labels[static_cast<size_t>(slots_[i].idx)].name == name) return slots_[i].idx;
     i = (i + 1) & mask;
@@ -51,7 +67,7 @@ int32_t LabelIndex::Find(const std::vector<Label>& labels, std::string_view lowe
   if (slots_.empty()) return -1;
   uint32_t h = static_cast<uint32_t>(Hash(lowerName));
   size_t mask = slots_.size() - 1;
-  size_t i = h & mask;
+  size_t i = Home(h, mask);
   while (slots_[i].idx >= 0) {
     if (slots_[i].hash == h && labels[static_cast<size_t>(slots_[i].idx)].name == lowerName) return slots_[i].idx;
     i = (i + 1) & mask;

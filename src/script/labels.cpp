@@ -45,36 +45,41 @@ void BuildLabelIndex(Engine& e) {
   s.labelIndex.Clear();
   s.pos = 0;
   std::string name;
+  const unsigned char* base = reinterpret_cast<const unsigned char*>(s.data());
+  const unsigned char* end = base + s.length;
+  const unsigned char* p = base;
   for (;;) {
-    unsigned char c = s.cur();
-    if (c == 0) break;
+    unsigned char c = *p;
     if (c == '\t' || c == '\n' || c == ' ') {
-      ++s.pos;
+      ++p;
       continue;
     }
-    if (c == '*') {
-      ReadIndexedName(e, name);
-      if (static_cast<int32_t>(s.labels.size()) >= s.labelMax) {
-        if (s.labelIndex.Find(s.labels, name) >= 0) {
-          ReportError(e, "エラー", "ラベル*" + Sjis(name) + "の多重定義です。");
-        }
-        ReportError(e, "エラー", "ラベルが最大数を超えました。");
-      }
-      int32_t nameEnd = s.pos;
-      while (IsBlank(s.cur())) ++s.pos;
-      if (s.cur() == '\n') ++s.pos;
-      s.labels.push_back(Label{s.pos, name});
-      if (s.labelIndex.Insert(s.labels, static_cast<int32_t>(s.labels.size() - 1)) >= 0) {
-        s.pos = nameEnd;  // the report points at the second definition
+    if (c == 0) break;
+    if (c != '*') {
+      // Any other first byte: the rest of the line holds no label.
+      const void* nl = p < end ? std::memchr(p, '\n', static_cast<size_t>(end - p)) : nullptr;
+      p = nl ? static_cast<const unsigned char*>(nl) : end;
+      continue;
+    }
+    s.pos = static_cast<int32_t>(p - base);
+    ReadIndexedName(e, name);
+    if (static_cast<int32_t>(s.labels.size()) >= s.labelMax) {
+      if (s.labelIndex.Find(s.labels, name) >= 0) {
         ReportError(e, "エラー", "ラベル*" + Sjis(name) + "の多重定義です。");
       }
-      continue;
+      ReportError(e, "エラー", "ラベルが最大数を超えました。");
     }
-    // Any other first byte: the rest of the line holds no label.
-    const char* p = s.data() + s.pos;
-    const void* nl = std::memchr(p, '\n', static_cast<size_t>(s.length - s.pos));
-    s.pos = nl ? static_cast<int32_t>(static_cast<const char*>(nl) - s.data()) : s.length;
+    int32_t nameEnd = s.pos;
+    while (IsBlank(s.cur())) ++s.pos;
+    if (s.cur() == '\n') ++s.pos;
+    s.labels.push_back(Label{s.pos, name});
+    if (s.labelIndex.Insert(s.labels, static_cast<int32_t>(s.labels.size() - 1)) >= 0) {
+      s.pos = nameEnd;  // the report points at the second definition
+      ReportError(e, "エラー", "ラベル*" + Sjis(name) + "の多重定義です。");
+    }
+    p = base + s.pos;
   }
+  s.pos = static_cast<int32_t>(p - base);
 }
 
 int32_t FindLabel(const Engine& e, std::string_view name) {

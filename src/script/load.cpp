@@ -1,5 +1,6 @@
 // Finding and reading the script, and the settings of its first line.
 #include <algorithm>
+#include <atomic>
 #include <cctype>
 #include <cstring>
 #include <unordered_map>
@@ -290,6 +291,9 @@ void AllocateBanks(Engine& e) {
 
 static void ResetScriptState(Engine& e) {
   ScriptState& s = e.script;
+  static std::atomic<uint32_t> loads{0};
+  uint32_t generation = ++loads;
+  s.textGeneration = generation ? generation : ++loads;
   s.buffer.clear();
   s.length = 0;
   s.pos = 0;

@@ -53,6 +53,9 @@ struct ScriptState {
   std::array<int32_t, 100> fileEnd{};  // FileEndTable
   bool fromTextFiles = false;          // ScriptFromTextFiles
   bool fallbackMode = false;           // FallbackScriptMode
+  // Changes whenever the text is (re)loaded; 0 for a text not loaded by
+  // the loader, which nothing may remember anything about.
+  uint32_t textGeneration = 0;
 
   int32_t numVarCount = 4096;  // NumVarCount
   int32_t labelMax = 10000;    // LabelMax

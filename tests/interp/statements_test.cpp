@@ -2,7 +2,10 @@
 // save points and the error report.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "interp/interp.h"
+#include "script/script.h"
 #include "support/engine_fixture.h"
 
 namespace sorv {
@@ -192,6 +195,47 @@ TEST(Statements, AlreadyReadBits) {
   e.script.pos = start;
   RunStatements(e, false);
   EXPECT_TRUE(e.interp.skipMode);  // read text keeps it
+}
+
+// Statements run again take their command from what the first run found;
+// what can change the answer must be seen: a defsub naming the word, a
+// different text at the same position, the mode, the save point taken.
+TEST(Statements, RunAgainAStatementFindsTheSameCommandUnlessItChanged) {
+  // The second pass over "inc %250" runs the routine defined in between
+  // (global variables, which the game's start keeps).
+  auto r = RunScript(
+      "*define\n*again\ninc %250\nif %251=77 goto *done\ndefsub inc\ngoto *again\n*done\ngame\n"
+      "*start\nend\n*inc\ngetparam %252\nmov %251,77\nreturn\n");
+  ASSERT_EQ(r.status, 0) << r.errorText;
+  EXPECT_EQ(r.Int(250), 1);
+  EXPECT_EQ(r.Int(251), 77);
+  EXPECT_EQ(r.Int(252), 1);
+
+  // A loop: the same statements many times, with their save points.
+  test::ScriptEngine se(Game("*l\nadd %0,1\nif %0<50 goto *l\nmov %1,%0\nend\n"));
+  Engine& e = *se;
+  e.savePoints.recordPositions = true;
+  e.script.pos = FindLabel(e, "start");
+  RunStatements(e, false);
+  EXPECT_EQ(e.values.intVars[1], 50);
+  int32_t add = FindLabel(e, "l") + 4;  // behind "add "
+  EXPECT_EQ(std::count(e.savePoints.positions.begin(), e.savePoints.positions.end(), add), 50);
+
+  // Another text at the same positions: the old commands are not run.
+  LoadScriptFromText(e, Game("*l\nsub %0,1\nif %0>0 goto *l\nmov %1,7\nend\n"));
+  BuildLabelIndex(e);
+  e.values.intVars[0] = 20;
+  e.app.closeRequested = false;
+  e.script.pos = FindLabel(e, "start");
+  RunStatements(e, false);
+  EXPECT_EQ(e.values.intVars[0], 0);
+  EXPECT_EQ(e.values.intVars[1], 7);
+
+  // A word that is define-only outside the define block stays an error
+  // after the define block ran it at the same place.
+  auto d = RunScript("*define\n*top\nnumalias a,1\nif %0=1 goto *start\nmov %0,1\ngame\n*start\ngoto *top\n");
+  EXPECT_EQ(d.status, 1);
+  EXPECT_EQ(d.errorTitle, "構文エラー");
 }
 
 }  // namespace

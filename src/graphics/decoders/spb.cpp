@@ -1,33 +1,12 @@
 // SPB: three colour planes, each a serpentine walk over the picture coded as
 // an 8-bit first value and groups of four small zig-zag deltas.
 #include <algorithm>
+#include <cstring>
 
 #include "graphics/decoders/decoders.h"
 
 namespace sorv {
 namespace {
-
-class BitReader {
- public:
-  BitReader(const uint8_t* data, size_t size) : data_(data), bits_(static_cast<uint64_t>(size) * 8) {}
-  // Bits past the end read as zero: a short stream gives a dark picture,
-  // never a read outside the data.
-  uint32_t Read(int count) {
-    uint32_t v = 0;
-    for (int i = 0; i < count; ++i) {
-      uint32_t bit = 0;
-      if (pos_ < bits_) bit = (data_[pos_ >> 3] >> (7 - (pos_ & 7))) & 1;
-      ++pos_;
-      v = (v << 1) | bit;
-    }
-    return v;
-  }
-
- private:
-  const uint8_t* data_;
-  uint64_t bits_;
-  uint64_t pos_ = 0;
-};
 
 class BitWriter {
  public:
@@ -70,29 +49,83 @@ class Walk {
 // plane one 8-bit value and a 3-bit code for every group of four.
 uint64_t MinimumBits(uint64_t pixels) { return 32 + 3 * (8 + 3 * ((pixels - 1 + 3) / 4)); }
 
-void DecodePlane(BitReader& in, Surface& s, int plane) {
-  Walk walk(s.width, s.height);
-  uint32_t value = in.Read(8);
-  auto put = [&](uint32_t v) {
-    if (walk.Done()) return;  // values past the last row are read and dropped
-    s.TopRow(walk.Row())[walk.X() * 3 + plane] = static_cast<uint8_t>(v);
-    walk.Next();
-  };
-  put(value);
-  while (!walk.Done()) {
-    uint32_t code = in.Read(3);
-    int bits = code == 0 ? 0 : code == 7 ? static_cast<int>(in.Read(1)) + 1 : static_cast<int>(code) + 2;
-    for (int i = 0; i < 4; ++i) {
-      if (bits == 8) {
-        value = in.Read(8);
-      } else if (bits > 0) {
-        uint32_t d = in.Read(bits);
-        // Only the low 8 bits reach the picture, so wrapping arithmetic gives
-        // the same bytes as a plain integer without its overflow.
-        value += (d & 1) ? (d + 1) / 2 : 0u - d / 2;
-      }
-      put(value);
+// Most significant bit first, a 64-bit window at a time. Bits past the end
+// read as zero: a short stream gives a dark picture, never a read outside the
+// data.
+class WordBits {
+ public:
+  WordBits(const uint8_t* data, size_t size) : p_(data), end_(data + size) {}
+  // Tops the window up to at least 57 bits; called below 16.
+  void Refill() {
+    if (end_ - p_ >= 8) {
+      uint64_t v;
+      std::memcpy(&v, p_, 8);
+      window_ |= __builtin_bswap64(v) >> count_;
+      p_ += (63 - count_) >> 3;
+      count_ |= 56;
+      return;
     }
+    while (count_ <= 56 && p_ < end_) {
+      window_ |= static_cast<uint64_t>(*p_++) << (56 - count_);
+      count_ += 8;
+    }
+    if (p_ == end_) count_ = 64;  // the rest of the window is the zeros past the end
+  }
+  unsigned Count() const { return count_; }
+  // The next n bits (1 to 32).
+  uint32_t Take(unsigned n) {
+    uint32_t v = static_cast<uint32_t>(window_ >> (64 - n));
+    window_ <<= n;
+    count_ -= n;
+    return v;
+  }
+
+ private:
+  const uint8_t* p_;
+  const uint8_t* end_;
+  uint64_t window_ = 0;
+  unsigned count_ = 0;
+};
+
+// Zig-zag code d as the change it makes to the low 8 bits of the value.
+struct DeltaTable {
+  uint8_t delta[256] = {};
+  constexpr DeltaTable() {
+    for (unsigned d = 0; d < 256; ++d) delta[d] = static_cast<uint8_t>((d & 1) ? (d + 1) / 2 : 0u - d / 2);
+  }
+};
+constexpr DeltaTable kDeltas{};
+
+// One plane in visiting order into `seq`, which has room for the groups'
+// values past the last pixel (they are read and dropped).
+void DecodeSequence(WordBits& in, uint8_t* seq, size_t pixels) {
+  if (in.Count() < 16) in.Refill();
+  uint8_t value = static_cast<uint8_t>(in.Take(8));
+  seq[0] = value;
+  for (size_t i = 1; i < pixels; i += 4) {
+    // A group is at most 3 + 1 + 4 x 8 bits: one top-up covers it.
+    if (in.Count() < 36) in.Refill();
+    uint32_t code = in.Take(3);
+    uint8_t* g = seq + i;
+    if (code == 0) {
+      g[0] = g[1] = g[2] = g[3] = value;
+      continue;
+    }
+    unsigned bits = code == 7 ? in.Take(1) + 1 : code + 2;
+    if (bits == 8) {
+      uint32_t v = in.Take(32);
+      g[0] = static_cast<uint8_t>(v >> 24);
+      g[1] = static_cast<uint8_t>(v >> 16);
+      g[2] = static_cast<uint8_t>(v >> 8);
+      g[3] = value = static_cast<uint8_t>(v);
+      continue;
+    }
+    uint32_t v = in.Take(bits * 4);
+    uint32_t mask = (1u << bits) - 1;
+    g[0] = value = static_cast<uint8_t>(value + kDeltas.delta[(v >> (3 * bits)) & mask]);
+    g[1] = value = static_cast<uint8_t>(value + kDeltas.delta[(v >> (2 * bits)) & mask]);
+    g[2] = value = static_cast<uint8_t>(value + kDeltas.delta[(v >> bits) & mask]);
+    g[3] = value = static_cast<uint8_t>(value + kDeltas.delta[v & mask]);
   }
 }
 
@@ -147,16 +180,47 @@ void EncodePlane(BitWriter& out, const Surface& s, int plane) {
 
 bool DecodeSpb(const uint8_t* data, size_t size, Surface& out) {
   if (size < 4) return false;
-  BitReader in(data, size);
-  int32_t w = static_cast<int32_t>(in.Read(16));
-  int32_t h = static_cast<int32_t>(in.Read(16));
+  int32_t w = (data[0] << 8) | data[1];
+  int32_t h = (data[2] << 8) | data[3];
   if (w == 0 || h == 0) return false;
   // A damaged size would otherwise have us allocate a picture the data could
   // never fill.
   if (MinimumBits(static_cast<uint64_t>(w) * static_cast<uint64_t>(h)) > static_cast<uint64_t>(size) * 8) return false;
   Surface s;
   if (!CreateSurface(s, w, h)) return false;
-  for (int plane = 0; plane < 3; ++plane) DecodePlane(in, s, plane);
+  // The planes are decoded in visiting order, then laid into the rows: even
+  // rows from the top run left to right, odd ones right to left.
+  size_t pixels = static_cast<size_t>(w) * static_cast<size_t>(h);
+  std::vector<uint8_t> seq(pixels * 3 + 4);
+  WordBits bits(data, size);
+  bits.Refill();
+  bits.Take(32);
+  for (int plane = 0; plane < 3; ++plane) {
+    // Each plane runs a little past its end into the next one's start,
+    // which that plane then writes over.
+    DecodeSequence(bits, seq.data() + static_cast<size_t>(plane) * pixels, pixels);
+  }
+  const uint8_t* blue = seq.data();
+  const uint8_t* green = blue + pixels;
+  const uint8_t* red = green + pixels;
+  for (int32_t row = 0; row < h; ++row) {
+    uint8_t* dst = s.TopRow(row);
+    size_t at = static_cast<size_t>(row) * static_cast<size_t>(w);
+    if (row % 2 == 0) {
+      for (int32_t x = 0; x < w; ++x, dst += 3) {
+        dst[0] = blue[at + x];
+        dst[1] = green[at + x];
+        dst[2] = red[at + x];
+      }
+    } else {
+      size_t last = at + static_cast<size_t>(w) - 1;
+      for (int32_t x = 0; x < w; ++x, dst += 3) {
+        dst[0] = blue[last - x];
+        dst[1] = green[last - x];
+        dst[2] = red[last - x];
+      }
+    }
+  }
   out = std::move(s);
   return true;
 }

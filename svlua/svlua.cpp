@@ -30,24 +30,17 @@ void CountHook(lua_State* L, lua_Debug*) {
   if (gInterrupt && gInterrupt(gInterruptData)) luaL_error(L, "Lua script interrupted: the game is closing");
 }
 
-// An error message that is not a string (error{} or error(nil)) still has to
-// reach the engine as text.
-int MessageHandler(lua_State* L) {
-  if (lua_type(L, 1) == LUA_TSTRING) return 1;
-  if (luaL_callmeta(L, 1, "__tostring") && lua_type(L, -1) == LUA_TSTRING) return 1;
-  lua_pushfstring(L, "(error object is a %s value)", luaL_typename(L, 1));
-  return 1;
-}
-
-// Calls what lies on the stack (function, then nargs arguments) under the
-// message handler; on failure only the message is left above the base.
+// Calls what lies on the stack (function, then nargs arguments). On failure
+// only the message is left above the base; an error value that is not a
+// string (error{} or error(nil)) is turned into text for the engine.
 int ProtectedCall(int nargs, int nresults) {
-  int base = lua_gettop(gL) - nargs;
-  lua_pushcfunction(gL, MessageHandler);
-  lua_insert(gL, base);
-  int status = lua_pcall(gL, nargs, nresults, base);
-  lua_remove(gL, base);
-  return status == LUA_OK;
+  if (lua_pcall(gL, nargs, nresults, 0) == LUA_OK) return 1;
+  if (lua_type(gL, -1) != LUA_TSTRING) {
+    const char* type = luaL_typename(gL, -1);
+    lua_pushfstring(gL, "(error object is a %s value)", type);
+    lua_remove(gL, -2);
+  }
+  return 0;
 }
 
 }  // namespace

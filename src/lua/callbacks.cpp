@@ -30,9 +30,12 @@ const EventInfo kEvents[] = {
     {LuaEvent::Load, "load"},       {LuaEvent::Reset, "reset"},
 };
 
-const char* EventName(LuaEvent ev) { return kEvents[static_cast<size_t>(ev)].name; }
+// The Lua function names, in LuaEvent order (kept beside kEvents).
+const char* const kCallbackNames[] = {"SVCALL_tag",  "SVCALL_text0",      "SVCALL_text",      "SVCALL_animation",
+                                      "SVCALL_close", "SVCALL_end",       "SVCALL_transition", "SVCALL_savepoint",
+                                      "SVCALL_save",  "SVCALL_load",      "SVCALL_reset"};
 
-std::string CallbackName(LuaEvent ev) { return std::string("SVCALL_") + EventName(ev); }
+const char* CallbackName(LuaEvent ev) { return kCallbackNames[static_cast<size_t>(ev)]; }
 
 // A plain call, or a call with one argument pushed by `push`. The stack
 // height is the same afterwards; `result` (when given) receives whether the
@@ -42,11 +45,11 @@ bool CallCallback(Engine& e, LuaEvent ev, int args, Push&& push, bool* result, s
   LuaState& lua = e.lua;
   const LuaApi& api = lua.api;
   int top = api.SL_gettop(lua.L);
-  std::string name = CallbackName(ev);
+  const char* name = CallbackName(ev);
   int results = result ? 1 : 0;
   bool ok = CallIntoLua(e, top, error, [&] {
-    if (args == 0) return api.SL_call(name.c_str(), results);
-    api.SL_getglobal(lua.L, name.c_str());
+    if (args == 0) return api.SL_call(name, results);
+    api.SL_getglobal(lua.L, name);
     push();
     return api.SL_paramcall(args, results);
   });
@@ -86,6 +89,16 @@ bool ReadSv2(Engine& e, const std::string& name, std::string& text) {
   return true;
 }
 
+// Adds a registration; false when this pass of the define block already made it.
+bool Register(Engine& e, std::map<std::string, std::string>& table, const std::string& key,
+              const std::string& luaName) {
+  auto pass = e.lua.registeredInPass.find(key);
+  if (pass != e.lua.registeredInPass.end() && pass->second == e.app.passes) return false;
+  table[key] = luaName;
+  e.lua.registeredInPass[key] = e.app.passes;
+  return true;
+}
+
 }  // namespace
 
 bool LuaHasCallback(const Engine& e, LuaEvent ev) {
@@ -94,15 +107,17 @@ bool LuaHasCallback(const Engine& e, LuaEvent ev) {
 
 bool LuaCallback(Engine& e, LuaEvent ev) {
   if (!LuaHasCallback(e, ev)) return true;
-  std::string error;
-  return CallPlain(e, ev, nullptr, error);
+  e.lua.lastError.clear();
+  return CallPlain(e, ev, nullptr, e.lua.lastError);
 }
 
 bool LuaCallback(Engine& e, LuaEvent ev, int arg) {
   if (!LuaHasCallback(e, ev)) return true;
-  std::string error;
-  return CallCallback(e, ev, 1, [&] { e.lua.api.SL_pushinteger(e.lua.L, arg); }, nullptr, error);
+  e.lua.lastError.clear();
+  return CallCallback(e, ev, 1, [&] { e.lua.api.SL_pushinteger(e.lua.L, arg); }, nullptr, e.lua.lastError);
 }
+
+std::string LuaCallbackError(const Engine& e) { return Sjis(e.lua.lastError); }
 
 bool ReadLuaFile(Engine& e, const std::string& name, bool svaFirst, std::string& text) {
   // Lua files are small; a bigger one is taken for a damaged or wrong file.
@@ -124,7 +139,7 @@ void Cmd_luasub(Engine& e) {
   SkipBlanks(e);
   ReadWord(e, word);
   if (!word.empty() && word[0] == '_') ReportError(e, "エラー", "luasubサブルーチンの一文字目に_は使えません。");
-  if (!e.lua.userCommands.emplace(word, "SVCOM_" + word).second) {
+  if (!Register(e, e.lua.userCommands, word, "SVCOM_" + word)) {
     ReportError(e, "エラー", "luasubの二重登録です。" + Sjis(word));
   }
 }
@@ -139,7 +154,7 @@ void Cmd_luacall(Engine& e) {
     if (word == ev.name) info = &ev;
   }
   if (!info) ReportError(e, "エラー", "定義されていないコールバック関数を登録しようとしました。");
-  if (!e.lua.callbacks.emplace(":" + word, CallbackName(info->event)).second) {
+  if (!Register(e, e.lua.callbacks, ":" + word, CallbackName(info->event))) {
     ReportError(e, "エラー", "luacallの二重登録です。" + Sjis(word));
   }
   e.lua.hasCallback[static_cast<size_t>(info->event)] = true;

@@ -46,12 +46,13 @@ using Impl = int (*)(LuaCall&);
 
 // Runs an engine function for Lua. Nothing with a destructor may live in
 // Entry itself: SL_error leaves it by a long jump.
-int RunImpl(lua_State* L, Impl impl) noexcept {
+template <Impl F>
+int RunImpl(lua_State* L) noexcept {
   Engine* e = LuaOwner();
   if (!e) return 0;
   try {
     LuaCall call{*e, L, e->lua.api};
-    return impl(call);
+    return F(call);
   } catch (const LuaRaise& r) {
     e->lua.raiseMessage = platform::Utf8ToSjis(r.what());
   } catch (...) {
@@ -65,7 +66,7 @@ int RunImpl(lua_State* L, Impl impl) noexcept {
 
 template <Impl F>
 int Entry(lua_State* L) {
-  int n = RunImpl(L, F);
+  int n = RunImpl<F>(L);
   if (n < 0) {
     Engine* e = LuaOwner();
     e->lua.api.SL_error(L, "%s", e->lua.raiseMessage.c_str());

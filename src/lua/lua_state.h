@@ -70,6 +70,10 @@ struct LuaState {
 
   std::map<std::string, std::string> userCommands;  // word -> "SVCOM_" + word
   std::map<std::string, std::string> callbacks;     // ":event" -> "SVCALL_" + event
+  // The restart pass that last registered each entry: a new pass runs the
+  // define block again, which is no second registration.
+  std::map<std::string, int> registeredInPass;
+  std::string lastError;  // Lua's message of the last failed callback
   std::array<bool, 11> hasCallback{};               // by LuaEvent, for the hot paths
   std::set<std::string> requiredModules;
 

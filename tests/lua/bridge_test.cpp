@@ -77,6 +77,18 @@ end
   EXPECT_EQ(r.Str(8), "7 true word true 24 *there");
 }
 
+// definereset runs the define block again: its luasub and luacall lines are
+// no second registration, and the Lua state lives on.
+TEST(LuaBridge, RegistrationsSurviveANewDefinePass) {
+  LuaGame g("*define\nluasub count\nluacall reset\ngame\n*start\ncount\n"
+            "luastr \"if runs < 2 then SVExec('definereset') end\"\nend\n",
+            "function SVCOM_count() runs = (runs or 0) + 1 SVSetIntValue(1, runs * 10 + resets) end\n"
+            "resets = 0 function SVCALL_reset() resets = resets + 1 end\n");
+  auto r = g.Run();
+  ASSERT_EQ(r.status, 0) << r.errorText;
+  EXPECT_EQ(r.Int(1), 22);
+}
+
 TEST(LuaBridge, ControlFlowFromLua) {
   LuaGame g(R"~(*define
 luasub jump

@@ -325,6 +325,15 @@ end
                             "SVSpGetPosがロードされていないスプライトの情報を得ようとしました。");
 }
 
+TEST(LuaBridge, LibraryInTheDllFolderCountsToo) {
+  test::TempDir dir;
+  dir.Write("dll/svlua.dll", kWindowsLibrary);
+  dir.Write("0.txt", "*define\ngame\n*start\nluastr \"SVSetIntValue(1, 8)\"\nend\n");
+  auto r = test::RunGameDir(dir.path());
+  ASSERT_EQ(r.status, 0) << r.errorText;
+  EXPECT_EQ(r.Int(1), 8);
+}
+
 TEST(LuaBridge, WithoutTheLibraryTheLuaCommandsSaySo) {
   test::TempDir dir;
   dir.Write("0.txt", "*define\ngame\n*start\nluastr \"x = 1\"\nend\n");

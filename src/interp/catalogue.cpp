@@ -17,6 +17,7 @@
 #include "interp/define_commands.h"
 #include "interp/files.h"
 #include "interp/shell_commands.h"
+#include "lua/commands.h"
 #include "shell/menu.h"
 #include "sound/commands.h"
 #include "text/text_commands.h"
@@ -400,7 +401,7 @@ const CommandEntry kCatalogue[] = {
     {"shell", "files", false, Cmd_shell},
     {"testfunc", "files", false, Cmd_testfunc},
     {"addsvadir", "archive", false, Cmd_addsvadir},
-    {"luastr", "lua", false, nullptr},
+    {"luastr", "lua", false, Cmd_luastr},
     {"exec_dll", "plugin", false, nullptr},
     {"mpegplay", "movie", false, nullptr},
     {"mpegplay2", "movie", false, nullptr},

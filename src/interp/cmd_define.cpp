@@ -155,19 +155,6 @@ void Cmd_setlayer(Engine& e) {
   e.layers.slots[static_cast<size_t>(n)] = std::move(slot);
 }
 
-// The Lua registrations belong to the Lua bridge; without the bridge they
-// can only fail, and that message is the same whether or not the bridge
-// code is built.
-void Cmd_luasub(Engine& e) {
-  if (!e.app.luaPresent) ReportError(e, "エラー", "svlua.dllがありません。");
-  ReportNotImplemented(e, "luasub", "lua");
-}
-
-void Cmd_luacall(Engine& e) {
-  if (!e.app.luaPresent) ReportError(e, "エラー", "svlua.dllがありません。");
-  ReportNotImplemented(e, "luacall", "lua");
-}
-
 void Cmd_defvoicevol(Engine& e) { e.soundSettings.defVoiceVol = ReadVolume(e); }
 void Cmd_defsevol(Engine& e) { e.soundSettings.defSeVol = ReadVolume(e); }
 void Cmd_defmp3vol(Engine& e) { e.soundSettings.defMp3Vol = ReadVolume(e); }

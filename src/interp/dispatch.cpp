@@ -1,8 +1,9 @@
-// The command dispatcher: user-defined commands, then the built-in catalogue,
+// The command dispatcher: Lua commands, user-defined commands, then the built-in catalogue,
 // then the voice shorthands.
 #include "interp/catalogue.h"
 #include "interp/error.h"
 #include "interp/interp.h"
+#include "lua/bridge.h"
 #include "script/script.h"
 #include "shell/engine.h"
 #include "sound/sound.h"
@@ -40,6 +41,9 @@ void Dispatch(Engine& e, const std::string& word, bool defineMode, int32_t start
   std::string_view builtin = word;
   if (!word.empty() && word[0] == '_') {
     builtin.remove_prefix(1);
+  } else if (!word.empty() && IsLuaCommand(e, word)) {
+    RunLuaCommand(e, word);
+    return;
   } else if (!word.empty() && IsUserCommand(e, word)) {
     if (in.depth > 999) ReportError(e, "スタックエラー", "defsub文のせいでスタックが溢れました。");
     PushStack(e, e.script.pos);

@@ -6,6 +6,8 @@
 #include "interp/coverage.h"
 #include "interp/error.h"
 #include "interp/interp.h"
+#include "lua/bridge.h"
+#include "lua/callbacks.h"
 #include "persist/logs.h"
 #include "persist/savepoint.h"
 #include "script/reader.h"
@@ -112,6 +114,12 @@ void HandleTag(Engine& e) {
   int32_t p = s.pos;
   while (s.at(p) != ']' && s.at(p) != 0 && s.at(p) != '\n') ++p;
   in.currentTag.assign(s.data() + s.pos, static_cast<size_t>(p - s.pos));
+  if (LuaHasCallback(e, LuaEvent::Tag)) {
+    s.pos = s.at(p) == ']' ? p + 1 : p;
+    in.tagDone = true;
+    LuaTagHook(e, in.currentTag);
+    return;
+  }
   if (!in.preTextGosub.on || in.preTextGosub.label.empty()) {
     // No routine reads the tag: step over it.
     s.pos = s.at(p) == ']' ? p + 1 : p;
@@ -220,7 +228,9 @@ void HandleDisplayLine(Engine& e, bool defineMode) {
       TakeSavePoint(e);
     }
     in.currentTag.clear();
-    if (in.preTextGosub.on && !in.preTextGosub.label.empty()) {
+    if (LuaHasCallback(e, LuaEvent::Tag)) {
+      LuaTagHook(e, "");
+    } else if (in.preTextGosub.on && !in.preTextGosub.label.empty()) {
       CallEngineSubroutine(e, in.preTextGosub.label, "gosub文のせいでスタックが溢れました。");
       in.saveEnable = false;
       in.tagDone = true;
@@ -232,6 +242,17 @@ void HandleDisplayLine(Engine& e, bool defineMode) {
   in.braceOn = false;
   if (!in.luaTextHook && !in.tagMode && !in.savePointThisPass && atOrigin) TakeSavePoint(e);
 
+  if (LuaHasCallback(e, LuaEvent::Text0)) {
+    // The whole rest of the line goes to Lua instead of the text window.
+    int32_t start = s.pos;
+    while (s.cur() != '\n' && s.cur() != 0) ++s.pos;
+    int32_t end = s.pos > start && s.at(s.pos - 1) == '\r' ? s.pos - 1 : s.pos;
+    if (s.cur() == '\n') ++s.pos;
+    LuaText0Hook(e, std::string_view(s.data() + start, static_cast<size_t>(end - start)));
+    if (in.resetPending) ResetGame(e);
+    return;
+  }
+
   std::string chunk;
   bool lineEnded = AssembleChunk(e, chunk);
   if (lineEnded) {
@@ -242,7 +263,11 @@ void HandleDisplayLine(Engine& e, bool defineMode) {
       chunk.push_back(room ? '@' : '\\');
     }
   }
-  ShowTextChunk(e, chunk);
+  if (LuaHasCallback(e, LuaEvent::Text)) {
+    LuaTextHook(e, chunk);
+  } else {
+    ShowTextChunk(e, chunk);
+  }
   if (in.resetPending) ResetGame(e);
 }
 
@@ -315,6 +340,7 @@ void RunStatements(Engine& e, bool defineMode) {
     MarkRead(e);
     switch (c) {
       case 0:
+        if (e.lua.luaMain) throw FatalExit{-1, "エラー", "LuaのSVCOM_main関数が終了してしまいました。"};
         ReportError(e, "スクリプトエラー", "ファイルの終端に達しました。");
       case '\t':
       case '\n':

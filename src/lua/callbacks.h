@@ -3,6 +3,8 @@
 // report their own message when a call fails.
 #pragma once
 
+#include <string>
+
 namespace sorv {
 
 struct Engine;
@@ -16,5 +18,9 @@ bool LuaHasCallback(const Engine& e, LuaEvent ev);
 // when the call failed; true when it ran or nothing is registered.
 bool LuaCallback(Engine& e, LuaEvent ev);
 bool LuaCallback(Engine& e, LuaEvent ev, int arg);
+
+// Lua's own message (UTF-8) for the last LuaCallback that failed, to show
+// below the caller's message.
+std::string LuaCallbackError(const Engine& e);
 
 }  // namespace sorv

@@ -13,6 +13,7 @@
 #include "input/input.h"
 #include "interp/files.h"
 #include "interp/interp.h"
+#include "lua/lua_state.h"
 #include "persist/logs.h"
 #include "persist/savepoint.h"
 #include "persist/settings.h"
@@ -63,6 +64,7 @@ struct Engine {
   SoundState sound;       // channels, music, CD audio, volumes
   TextWindow textWindow;  // window geometry, fonts, glyph drawing, text layer
   EffectState effects;    // effect speed and skip switches, transition buffers
+  LuaState lua;           // the Lua bridge
 
   // Resolves a name as the engine writes it against the game directory.
   std::string Path(const std::string& name) const { return platform::ResolvePath(gameDir, name); }

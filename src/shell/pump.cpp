@@ -1,5 +1,6 @@
 // The message pumps and the main window's own handling of the messages that
 // are not input for a wait: closing, the full-screen toggle, repainting.
+#include "lua/bridge.h"
 #include "shell/engine.h"
 #include "shell/window.h"
 
@@ -40,9 +41,15 @@ int PumpMessageNoSleep(Engine& e) { return PumpOne(e, false); }
 
 void RequestClose(Engine& e) {
   if (e.app.closeRequested) return;
-  platform::MessageBoxAnswer a = e.platform->ShowMessageBox(
-      "结束确认", "是否结束游戏？", platform::MessageBoxButtons::YesNo, platform::MessageBoxIcon::Question);
-  if (a != platform::MessageBoxAnswer::Yes) return;
+  bool allow = false;
+  if (LuaCloseHandled(e, allow)) {
+    // The game's close callback decides instead of the quit question.
+    if (!allow) return;
+  } else {
+    platform::MessageBoxAnswer a = e.platform->ShowMessageBox(
+        "结束确认", "是否结束游戏？", platform::MessageBoxButtons::YesNo, platform::MessageBoxIcon::Question);
+    if (a != platform::MessageBoxAnswer::Yes) return;
+  }
   e.app.closeRequested = true;
   e.interp.skipMode = false;
 }

@@ -116,6 +116,7 @@ void ResetGame(Engine& e) {
   in.newPagePending = false;
   in.tagDone = false;
   JumpToLabel(e, "start");
+  LuaGameReset(e);
 }
 
 int RunEngine(Engine& e) {
@@ -128,6 +129,7 @@ int RunEngine(Engine& e) {
       e.app.firstPass = false;
       ++e.app.passes;
     }
+    LuaEndCallback(e);
   } catch (const ScriptError& err) {
     e.app.errorTitle = err.title;
     e.app.errorMessage = err.message;
@@ -152,6 +154,7 @@ int RunEngine(Engine& e) {
   } catch (const platform::TimeLimitReached&) {
   }
   CloseCsvFile(e);
+  FinalizeLuaBridge(e);
   FreeLibraries(e);
   return status;
 }

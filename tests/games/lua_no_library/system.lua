@@ -1,0 +1,1 @@
+error("never runs")

@@ -1,8 +1,11 @@
 #include "interp/game_paths.h"
 
+#include <strings.h>
+
 #include <vector>
 
 #include "interp/error.h"
+#include "platform/fs.h"
 #include "shell/engine.h"
 
 namespace sorv {
@@ -49,7 +52,7 @@ bool ResolveGameFile(Engine& e, const std::string& scriptName, std::string& path
   std::string relative;
   if (!NormaliseGameName(scriptName, relative)) return false;
   path = e.Path(relative);
-  return true;
+  return platform::ResolvesInside(e.gameDir, path);
 }
 
 std::string GameFileOrError(Engine& e, const std::string& scriptName, const char* command) {
@@ -60,6 +63,27 @@ std::string GameFileOrError(Engine& e, const std::string& scriptName, const char
                        Sjis(scriptName).c_str()));
   }
   return path;
+}
+
+std::string AssetPathOrError(Engine& e, const std::string& scriptName) {
+  std::string path;
+  if (!ResolveGameFile(e, scriptName, path)) {
+    ReportError(e, "エラー",
+                Format("ファイル名%sはゲームフォルダの外を指しています。", Sjis(scriptName).c_str()));
+  }
+  return path;
+}
+
+void CheckLibraryName(Engine& e, const std::string& libraryName) {
+  std::string path;
+  bool inside = ResolveGameFile(e, libraryName, path);
+  if (inside && libraryName.size() >= 4 && strcasecmp(libraryName.c_str() + libraryName.size() - 4, ".dll") == 0) {
+    inside = ResolveGameFile(e, libraryName.substr(0, libraryName.size() - 4) + ".so", path);
+  }
+  if (!inside) {
+    ReportError(e, "エラー",
+                Format("ライブラリ%sはゲームフォルダの外を指しています。", Sjis(libraryName).c_str()));
+  }
 }
 
 }  // namespace sorv

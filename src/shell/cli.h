@@ -1,6 +1,7 @@
 // The command line of the sorv executable.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -15,6 +16,7 @@ struct CommandLine {
   bool version = false;
   bool listCommands = false;
   bool allowShell = false;  // winexec and shell may start what lies outside the game
+  uint64_t memoryLimitMiB = 0;  // 0: the default budget (see platform/memory_budget.h)
   std::string error;  // a usage error
 };
 

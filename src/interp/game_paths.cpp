@@ -6,6 +6,7 @@
 
 #include "interp/error.h"
 #include "platform/fs.h"
+#include "script/reader.h"
 #include "shell/engine.h"
 
 namespace sorv {
@@ -67,11 +68,15 @@ std::string GameFileOrError(Engine& e, const std::string& scriptName, const char
 
 std::string AssetPathOrError(Engine& e, const std::string& scriptName) {
   std::string path;
-  if (!ResolveGameFile(e, scriptName, path)) {
-    ReportError(e, "エラー",
-                Format("ファイル名%sはゲームフォルダの外を指しています。", Sjis(scriptName).c_str()));
+  if (ResolveGameFile(e, scriptName, path)) return path;
+  // Named after the command that asked, as the file commands name themselves.
+  std::string word;
+  const ScriptState& s = e.script;
+  for (int32_t p = e.interp.statementStart; p >= 0 && p < s.length && IsWordByte(s.at(p)); ++p) {
+    word += static_cast<char>(LowerAscii(s.at(p)));
   }
-  return path;
+  if (!word.empty()) GameFileOrError(e, scriptName, word.c_str());
+  ReportError(e, "エラー", Format("ファイル名%sはゲームフォルダの外を指しています。", Sjis(scriptName).c_str()));
 }
 
 void CheckLibraryName(Engine& e, const std::string& libraryName) {

@@ -81,16 +81,20 @@ TEST(Confinement, LinkedDirectoryCannotBeUsedToLeaveTheGame) {
 TEST(Confinement, AssetsNamedOutsideAreRefused) {
   TempDir game, outside;
   ASSERT_EQ(symlink(outside.path().c_str(), game.File("link").c_str()), 0);
-  const char* bodies[] = {
-      "bg \"..\\x.bmp\",1\n",
-      "lsp 1,\"/etc/passwd\",0,0\n",
-      "bg \"link\\x.bmp\",1\n",
-      "wave \"..\\..\\x.wav\"\n",
+  struct Case {
+    const char* body;
+    const char* message;
   };
-  for (const char* body : bodies) {
-    auto r = RunIn(game, body);
-    EXPECT_EQ(r.status, 1) << body;
-    EXPECT_NE(r.errorMessage.find("はゲームフォルダの外を指しています。"), std::string::npos) << body << r.errorMessage;
+  const Case cases[] = {
+      {"bg \"..\\x.bmp\",1\n", "bgに指定したファイル名..\\x.bmp"},
+      {"lsp 1,\"/etc/passwd\",0,0\n", "lspに指定したファイル名/etc/passwd"},
+      {"bg \"link\\x.bmp\",1\n", "bgに指定したファイル名link\\x.bmp"},
+      {"wave \"..\\..\\x.wav\"\n", "waveに指定したファイル名..\\..\\x.wav"},
+  };
+  for (const Case& c : cases) {
+    auto r = RunIn(game, c.body);
+    EXPECT_EQ(r.status, 1) << c.body;
+    EXPECT_EQ(r.errorMessage, std::string(c.message) + "はゲームフォルダの外を指しています。") << c.body;
   }
   game.Write("0.txt", "*define\naddsvadir \"..\\elsewhere\"\ngame\n*start\nend\n");
   auto r = RunGameDir(game.path());

@@ -10,6 +10,7 @@
 #include "archive/plugin_abi.h"
 #include "interp/error.h"
 #include "platform/fs.h"
+#include "platform/memory_budget.h"
 #include "shell/engine.h"
 
 namespace sorv {
@@ -17,6 +18,13 @@ namespace {
 
 [[noreturn]] void ReportDamaged(Engine& e, const std::string& archive) {
   ReportError(e, "エラー", Format("アーカイブ\"%s\"が壊れています！", Sjis(archive).c_str()));
+}
+
+// An archive name that is a FIFO, a device or a socket is opened without
+// waiting and then refused with the damaged-archive message: the game
+// cannot run with it, and it must not hold the engine.
+void RefuseSpecialArchive(Engine& e, const std::string& name) {
+  if (platform::IsSpecialFile(e.Path(name))) ReportDamaged(e, name);
 }
 
 void AddSvaArchive(Engine& e, int number, const FileSource& src) {
@@ -41,7 +49,10 @@ void BuildSvaIndex(Engine& e) {
   a.svaIndexBuilt = true;
   for (int n = 0; n < kAddSvaDirArchive; ++n) {
     FileSource src(e.Path(SvaArchiveName(a, n)));
-    if (!src.Ok()) break;
+    if (!src.Ok()) {
+      RefuseSpecialArchive(e, SvaArchiveName(a, n));
+      break;
+    }
     AddSvaArchive(e, n, src);
   }
   // The addsvadir archive is read whether or not all ten numbered archives
@@ -49,6 +60,7 @@ void BuildSvaIndex(Engine& e) {
   if (a.svaDir.empty() && !a.addSvaDir.empty()) {
     FileSource src(e.Path(SvaArchiveName(a, kAddSvaDirArchive)));
     if (src.Ok()) AddSvaArchive(e, kAddSvaDirArchive, src);
+    else RefuseSpecialArchive(e, SvaArchiveName(a, kAddSvaDirArchive));
   }
 }
 
@@ -164,7 +176,10 @@ void OpenSv2Archives(Engine& e) {
   for (int n = 0; n < 100; ++n) {
     std::string name = Format("%02d.sv2", n);
     FileSource src(e.Path(name));
-    if (!src.Ok()) continue;
+    if (!src.Ok()) {
+      RefuseSpecialArchive(e, name);
+      continue;
+    }
     if (!ReadSv2Index(src, entries)) ReportDamaged(e, name);
     for (Sv2Entry& ent : entries) a.sv2[ent.name] = Sv2Record{n, ent.offset, ent.size};
   }
@@ -183,6 +198,7 @@ std::vector<uint8_t> ReadArchiveRange(Engine& e, const std::string& archive, uin
   // The index's claims are checked against the file before anything is
   // allocated or read.
   if (offset > src.Size() || size > src.Size() - offset) ReportDamaged(e, archive);
+  platform::ReserveMemory(size);
   std::vector<uint8_t> data(static_cast<size_t>(size));
   if (!src.ReadAt(offset, data.data(), data.size())) ReportDamaged(e, archive);
   return data;
@@ -191,6 +207,7 @@ std::vector<uint8_t> ReadArchiveRange(Engine& e, const std::string& archive, uin
 std::vector<uint8_t> LzssUnpack(Engine& e, const std::string& archive, const std::vector<uint8_t>& packed,
                                 uint32_t unpacked) {
   std::vector<uint8_t> out;
+  platform::ReserveMemory(unpacked);
   if (!LzssDecode(packed.data(), packed.size(), unpacked, out)) ReportDamaged(e, archive);
   return out;
 }

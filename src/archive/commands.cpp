@@ -2,6 +2,7 @@
 
 #include "archive/archive.h"
 #include "interp/error.h"
+#include "interp/game_paths.h"
 #include "script/reader.h"
 #include "shell/engine.h"
 
@@ -10,10 +11,13 @@ namespace {
 
 constexpr size_t kMaxDirBytes = 255;
 
-std::string ReadDirectory(Engine& e) {
+// The archive directory must lie inside the game directory, as every file a
+// script names must.
+std::string ReadDirectory(Engine& e, const char* command) {
   std::string dir;
   ReadStringArgument(e, dir);
   if (dir.size() > kMaxDirBytes) ReportError(e, "エラー", "ディレクトリが長すぎます。");
+  GameFileOrError(e, dir, command);
   return dir;
 }
 
@@ -44,7 +48,7 @@ void Cmd_sv3(Engine& e) {
 }
 
 void Cmd_svadir(Engine& e) {
-  e.archives.svaDir = ReadDirectory(e);
+  e.archives.svaDir = ReadDirectory(e, "svadir");
   InvalidateSvaIndex(e);
 }
 
@@ -52,12 +56,16 @@ void Cmd_arc(Engine& e) {
   std::string entry;
   ReadStringArgument(e, entry);
   if (e.archives.plugins.size() >= kMaxArchivePlugins) ReportError(e, "エラー", "SPI設定が多すぎます。");
+  // "archive|plug-in": both halves are files of the game.
+  size_t bar = entry.find('|');
+  GameFileOrError(e, entry.substr(0, bar), "arc");
+  if (bar != std::string::npos) CheckLibraryName(e, entry.substr(bar + 1));
   e.archives.plugins.push_back(std::move(entry));
 }
 
 // The directory's arc.sva joins the index at the next lookup.
 void Cmd_addsvadir(Engine& e) {
-  e.archives.addSvaDir = ReadDirectory(e);
+  e.archives.addSvaDir = ReadDirectory(e, "addsvadir");
   InvalidateSvaIndex(e);
 }
 

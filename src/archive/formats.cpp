@@ -7,6 +7,9 @@
 #include <algorithm>
 #include <cstring>
 
+#include "platform/fs.h"
+#include "platform/memory_budget.h"
+
 namespace sorv {
 
 bool MemorySource::ReadAt(uint64_t offset, void* dst, size_t n) const {
@@ -16,9 +19,10 @@ bool MemorySource::ReadAt(uint64_t offset, void* dst, size_t n) const {
 }
 
 FileSource::FileSource(const std::string& path) {
-  fd_ = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  // Never blocks: an archive name that is a FIFO or a device is refused.
+  fd_ = platform::OpenRegularFile(path);
   struct stat st;
-  if (fd_ >= 0 && (fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode))) {
+  if (fd_ >= 0 && fstat(fd_, &st) != 0) {
     close(fd_);
     fd_ = -1;
   }
@@ -144,6 +148,7 @@ bool ReadSvaIndex(const ByteSource& src, int prefix, std::vector<SvaEntry>& out)
   // Every entry takes at least 14 bytes: an empty name's NUL and 13 more.
   uint64_t room = src.Size() - std::min<uint64_t>(src.Size(), static_cast<uint64_t>(prefix) + 6);
   if (static_cast<uint64_t>(count) * 14 > room) return false;
+  platform::ReserveMemory(static_cast<uint64_t>(count) * sizeof(SvaEntry));
   out.reserve(count);
   for (uint32_t i = 0; i < count; ++i) {
     SvaEntry ent;

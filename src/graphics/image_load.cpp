@@ -9,6 +9,7 @@
 #include "graphics/image_plugin.h"
 #include "graphics/image_tag.h"
 #include "interp/error.h"
+#include "interp/game_paths.h"
 #include "platform/fs.h"
 #include "shell/engine.h"
 
@@ -125,7 +126,7 @@ void LoadFromSva(Engine& e, const SvaHit& hit, const LoadRequest& r, Surface& ou
 // A source that lacks it does not report by itself: the file may well be
 // in the next one.
 Found LoadFile(Engine& e, const LoadRequest& r, Surface& out) {
-  std::string path = e.Path(r.name);
+  std::string path = AssetPathOrError(e, r.name);
   if (platform::IsRegularFile(path)) {
     LoadLoose(e, path, r, out);
     return Found::Loaded;

@@ -60,15 +60,25 @@ void DrawShifted(const Surface& display, Surface& f, int64_t dx, int64_t dy) {
   }
 }
 
-// The frame loop of the shakes: frame i of `count` is due at due(i); a frame
-// whose time has already passed is dropped (but never the last), so a shake
-// asked to do more than the clock allows ends on time.
+// The frame loop of the shakes: frame i of `count` is shown until due(i). A
+// frame whose time has already passed is dropped (but never the last), so a
+// shake asked to do more than the clock allows ends on time. The script
+// chooses the count (quakex 4096 asks for 65,536 frames), but no display
+// shows more than 60 a second: a frame that would come sooner than that
+// after the one before is not drawn, the one before staying up in its time.
 template <typename Due, typename Draw>
 void ShakeFrames(Engine& e, int64_t count, Due due, Draw draw) {
   if (!ShakesCut(e) && !e.scene.display.Empty()) {
     EffectClock clock(e);
+    int64_t shownAt = -kFrameMs;
     for (int64_t i = 0; i < count; ++i) {
-      if (i + 1 < count && clock.Elapsed() >= due(i)) continue;
+      bool last = i + 1 == count;
+      if (!last && clock.Elapsed() >= due(i)) continue;
+      if (!last && clock.Elapsed() - shownAt < kFrameMs) {
+        if (!clock.WaitUntil(due(i))) break;
+        continue;
+      }
+      shownAt = clock.Elapsed();
       draw(i);
       if (!clock.WaitUntil(due(i))) break;
     }

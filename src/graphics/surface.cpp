@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "graphics/tagged_image.h"
+#include "platform/memory_budget.h"
 
 namespace sorv {
 
@@ -28,6 +29,7 @@ bool SurfaceSizeAllowed(int64_t width, int64_t height, int bitCount) {
 bool CreateSurfaceDepth(Surface& s, int32_t width, int32_t height, int bitCount, uint32_t paletteEntries) {
   s.Release();
   if (!SurfaceSizeAllowed(width, height, bitCount) || paletteEntries > 256) return false;
+  platform::ReserveMemory(static_cast<uint64_t>(RowStride(bitCount, width) * height));
   s.info.width = width;
   s.info.height = height;
   s.info.bitCount = static_cast<uint16_t>(bitCount);

@@ -41,6 +41,15 @@ std::optional<std::string> ReadTextFile(const std::string& path, uint64_t limit)
   return TextModeBytes(*raw);
 }
 
+// A name that is there but is no regular file (a directory, a FIFO, a
+// device, a socket) is refused rather than read: reading a FIFO would wait
+// for ever and a device may never end.
+void RefuseSpecialFile(Engine& e, const std::string& path, const std::string& name) {
+  if (platform::IsSpecialFile(path) || platform::IsDirectory(path)) {
+    ReportError(e, "エラー", Format("ファイル%sは通常のファイルではありません。", Sjis(name).c_str()));
+  }
+}
+
 bool LooseFileExists(Engine& e, const std::string& name) {
   return platform::IsRegularFile(GameFileOrError(e, name, "fileexist"));
 }
@@ -244,7 +253,9 @@ void Cmd_fileremove(Engine& e) {
 void Cmd_readfile(Engine& e) {
   int32_t var = ReadStrVarTarget(e, "readfileの第一引数は文字変数です。");
   ExpectComma(e);
-  std::string path = GameFileOrError(e, ReadString(e), "readfile");
+  std::string name = ReadString(e);
+  std::string path = GameFileOrError(e, name, "readfile");
+  RefuseSpecialFile(e, path, name);
   auto size = platform::RegularFileSize(path);
   if (size && *size > kReadFileLimit) ReportError(e, "エラー", "読み込もうとしているファイルが大きすぎます。");
   std::string text = ReadTextFile(path, kReadFileLimit).value_or(std::string());
@@ -270,6 +281,7 @@ void Cmd_csvopen(Engine& e) {
   csv.crlf = mode[1] == 'c';
   csv.path = path;
   if (!csv.writing) {
+    RefuseSpecialFile(e, path, name);
     auto size = platform::RegularFileSize(path);
     if (size && *size > kCsvSizeLimit) ReportError(e, "エラー", "csvファイルが大きすぎます。");
     // A file that is not there reads as an empty one: csveof answers 1 at
@@ -329,6 +341,7 @@ void Cmd_getini(Engine& e) {
   ExpectComma(e);
   ReadStringArgument(e, file);
   std::string path = GameFileOrError(e, file, "getini");
+  RefuseSpecialFile(e, path, file);
   std::string value;
   if (auto text = ReadTextFile(path, kCsvSizeLimit)) LookupIni(*text, section, key, value);
   StrVar(e, var) = std::move(value);
@@ -345,6 +358,7 @@ void Cmd_getreg(Engine& e) {
   ExpectComma(e);
   ReadStringArgument(e, name);
   std::string value;
+  RefuseSpecialFile(e, e.Path(kRegistryFile), kRegistryFile);
   if (auto text = ReadTextFile(e.Path(kRegistryFile), kCsvSizeLimit)) {
     LookupIni(*text, RegistryKeyName(key), name.empty() ? "@" : name, value);
   }

@@ -5,6 +5,7 @@
 
 #include "platform/encoding.h"
 #include "platform/fs.h"
+#include "platform/memory_budget.h"
 #include "script/script.h"
 #include "shell/engine.h"
 
@@ -94,6 +95,12 @@ void ReportError(Engine& e, std::string_view title, std::string_view message) {
     }
   }
   throw ScriptError(std::string(title), std::string(message), text);
+}
+
+void ReportOutOfMemory(Engine& e) {
+  ReportError(e, "エラー",
+              Format("メモリが足りません（上限%lluMB、--memory-limitで変えられます）。",
+                     static_cast<unsigned long long>(platform::MemoryLimit() >> 20)));
 }
 
 void ReportNotImplemented(Engine& e, std::string_view word, std::string_view family) {

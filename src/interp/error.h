@@ -39,6 +39,10 @@ std::string Sjis(std::string_view scriptBytes);
 // printf-style formatting into a std::string (messages are composed with it).
 std::string Format(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
 
+// The script error for an allocation the memory budget refused or the
+// system could not make (the budget is named, so a player can raise it).
+[[noreturn]] void ReportOutOfMemory(Engine& e);
+
 // The one message for a command whose family this build does not have yet.
 [[noreturn]] void ReportNotImplemented(Engine& e, std::string_view word, std::string_view family);
 

@@ -1,8 +1,12 @@
 #include "interp/game_paths.h"
 
+#include <strings.h>
+
 #include <vector>
 
 #include "interp/error.h"
+#include "platform/fs.h"
+#include "script/reader.h"
 #include "shell/engine.h"
 
 namespace sorv {
@@ -49,7 +53,7 @@ bool ResolveGameFile(Engine& e, const std::string& scriptName, std::string& path
   std::string relative;
   if (!NormaliseGameName(scriptName, relative)) return false;
   path = e.Path(relative);
-  return true;
+  return platform::ResolvesInside(e.gameDir, path);
 }
 
 std::string GameFileOrError(Engine& e, const std::string& scriptName, const char* command) {
@@ -60,6 +64,31 @@ std::string GameFileOrError(Engine& e, const std::string& scriptName, const char
                        Sjis(scriptName).c_str()));
   }
   return path;
+}
+
+std::string AssetPathOrError(Engine& e, const std::string& scriptName) {
+  std::string path;
+  if (ResolveGameFile(e, scriptName, path)) return path;
+  // Named after the command that asked, as the file commands name themselves.
+  std::string word;
+  const ScriptState& s = e.script;
+  for (int32_t p = e.interp.statementStart; p >= 0 && p < s.length && IsWordByte(s.at(p)); ++p) {
+    word += static_cast<char>(LowerAscii(s.at(p)));
+  }
+  if (!word.empty()) GameFileOrError(e, scriptName, word.c_str());
+  ReportError(e, "エラー", Format("ファイル名%sはゲームフォルダの外を指しています。", Sjis(scriptName).c_str()));
+}
+
+void CheckLibraryName(Engine& e, const std::string& libraryName) {
+  std::string path;
+  bool inside = ResolveGameFile(e, libraryName, path);
+  if (inside && libraryName.size() >= 4 && strcasecmp(libraryName.c_str() + libraryName.size() - 4, ".dll") == 0) {
+    inside = ResolveGameFile(e, libraryName.substr(0, libraryName.size() - 4) + ".so", path);
+  }
+  if (!inside) {
+    ReportError(e, "エラー",
+                Format("ライブラリ%sはゲームフォルダの外を指しています。", Sjis(libraryName).c_str()));
+  }
 }
 
 }  // namespace sorv

@@ -1,6 +1,7 @@
 // The statement loop: separators, labels, comments, commands and display
 // lines, with the traps, the already-read map and save points between them.
 #include <cstring>
+#include <new>
 
 #include "interp/control_flow.h"
 #include "interp/coverage.h"
@@ -17,6 +18,12 @@
 
 namespace sorv {
 namespace {
+
+// Headless time is virtual and moves only when the game waits, so a loop
+// that never waits would keep the clock still and run for ever. There each
+// statement costs one microsecond of virtual time (a millisecond every
+// thousand statements), which bounds every run by --max-time.
+constexpr uint32_t kStatementsPerVirtualMs = 1000;
 
 // A display chunk longer than this is handed over in pieces: the rest of the
 // line is shown by the next pass of the loop, so no text is lost.
@@ -313,7 +320,9 @@ void SkipRestOfLine(Engine& e) {
   if (s.cur() == '\n') ++s.pos;
 }
 
-void RunStatements(Engine& e, bool defineMode) {
+namespace {
+
+void RunStatementLoop(Engine& e, bool defineMode) {
   InterpState& in = e.interp;
   ScriptState& s = e.script;
   in.defineMode = defineMode;
@@ -325,7 +334,13 @@ void RunStatements(Engine& e, bool defineMode) {
   while (IsBlank(s.cur())) ++s.pos;
   std::string word;
   word.reserve(64);
+  const bool virtualClock = e.platform && e.platform->IsHeadless();
+  uint32_t statements = 0;
   while (!e.app.restartRequested) {
+    if (virtualClock && ++statements == kStatementsPerVirtualMs) {
+      statements = 0;
+      e.platform->SleepMs(1);
+    }
     in.savePointThisPass = false;
     if (e.app.resetRequested) {
       ResetGame(e);
@@ -384,6 +399,18 @@ void RunStatements(Engine& e, bool defineMode) {
       HandleDisplayLine(e, defineMode);
     }
     if (e.app.closeRequested) return;
+  }
+}
+
+}  // namespace
+
+// An allocation that fails, or that the memory budget refuses, is a script
+// error at the statement that made it, never the end of the process.
+void RunStatements(Engine& e, bool defineMode) {
+  try {
+    RunStatementLoop(e, defineMode);
+  } catch (const std::bad_alloc&) {
+    ReportOutOfMemory(e);
   }
 }
 

@@ -6,7 +6,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <climits>
 #include <cerrno>
+#include <cstdlib>
 #include <cstdio>
 #include <cstring>
 
@@ -86,6 +88,56 @@ bool IsRegularFile(const std::string& path) {
   return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
+bool IsSpecialFile(const std::string& path) {
+  struct stat st;
+  return ::stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode);
+}
+
+int OpenRegularFile(const std::string& path, std::string* error) {
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+  if (fd < 0) {
+    if (error) *error = std::strerror(errno);
+    return -1;
+  }
+  struct stat st;
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    ::close(fd);
+    if (error) *error = "not a regular file";
+    return -1;
+  }
+  int flags = ::fcntl(fd, F_GETFL);
+  if (flags >= 0) ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+  return fd;
+}
+
+bool ResolvesInside(const std::string& root, const std::string& path) {
+  char buf[PATH_MAX];
+  if (!::realpath(root.empty() ? "." : root.c_str(), buf)) return false;
+  std::string rootReal = buf;
+  // Strip missing components from the end until what is left exists.
+  std::string head = path.empty() ? "." : path;
+  while (true) {
+    if (::realpath(head.c_str(), buf)) break;
+    if (errno != ENOENT && errno != ENOTDIR) return false;
+    while (head.size() > 1 && head.back() == '/') head.pop_back();
+    struct stat st;
+    // Present but not resolvable: a dangling link, which a create would follow.
+    if (::lstat(head.c_str(), &st) == 0) return false;
+    size_t slash = head.rfind('/');
+    std::string tail = slash == std::string::npos ? head : head.substr(slash + 1);
+    if (tail == "..") return false;
+    if (slash == std::string::npos) {
+      head = ".";
+    } else {
+      head = slash == 0 ? "/" : head.substr(0, slash);
+    }
+  }
+  std::string real = buf;
+  if (rootReal == "/") return true;
+  return real == rootReal || (real.size() > rootReal.size() && real.compare(0, rootReal.size(), rootReal) == 0 &&
+                              real[rootReal.size()] == '/');
+}
+
 bool IsDirectory(const std::string& path) {
   struct stat st;
   return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
@@ -103,12 +155,13 @@ std::optional<std::vector<char>> ReadWholeFile(const std::string& path, uint64_t
     if (error) *error = why;
     return std::nullopt;
   };
-  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return fail(std::strerror(errno));
+  std::string why;
+  int fd = OpenRegularFile(path, &why);
+  if (fd < 0) return fail(why);
   struct stat st;
-  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+  if (::fstat(fd, &st) != 0) {
     ::close(fd);
-    return fail("not a regular file");
+    return fail(std::strerror(errno));
   }
   if (static_cast<uint64_t>(st.st_size) > maxBytes) {
     ::close(fd);
@@ -134,17 +187,8 @@ std::optional<std::vector<char>> ReadWholeFile(const std::string& path, uint64_t
 
 bool ReadFileInto(const std::string& path, char* dst, size_t capacity, size_t& got, std::string* error) {
   got = 0;
-  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) {
-    if (error) *error = std::strerror(errno);
-    return false;
-  }
-  struct stat st;
-  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-    ::close(fd);
-    if (error) *error = "not a regular file";
-    return false;
-  }
+  int fd = OpenRegularFile(path, error);
+  if (fd < 0) return false;
   while (got < capacity) {
     ssize_t n = ::read(fd, dst + got, capacity - got);
     if (n < 0) {

@@ -16,6 +16,21 @@ namespace sorv::platform {
 std::string ResolvePath(const std::string& baseDir, const std::string& name);
 
 bool IsRegularFile(const std::string& path);
+// True when something other than a regular file or a directory is there
+// (a FIFO, a socket, a device): things the engine never reads as data.
+bool IsSpecialFile(const std::string& path);
+
+// Opens a regular file for reading without ever blocking on it: the open
+// itself does not wait (a FIFO with no writer would hold the engine for
+// ever), and anything but a regular file is refused. Returns the descriptor
+// (blocking mode restored) or -1 with the reason in *error.
+int OpenRegularFile(const std::string& path, std::string* error = nullptr);
+
+// Whether `path`, with every symbolic link of the part that exists
+// followed, lies inside the directory `root` (or is it). A name whose
+// missing tail starts at a dangling link or contains ".." is refused: a
+// later create would follow the link.
+bool ResolvesInside(const std::string& root, const std::string& path);
 bool IsDirectory(const std::string& path);
 // Size of a regular file, or nullopt when it is absent or not a regular file.
 std::optional<uint64_t> RegularFileSize(const std::string& path);

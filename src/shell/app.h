@@ -67,8 +67,13 @@ struct AppState {
 };
 
 // Looks the library up in the table (case-insensitive), loading it into the
-// first free slot when absent; returns the entry point or nullptr.
+// first free slot when absent; returns the entry point or nullptr. Scripts
+// name libraries, so a name that leads out of the game directory is a script
+// error and nothing is loaded.
 void* BindEntry(Engine& e, const std::string& libraryFile, const std::string& entryName);
+// As BindEntry without that check: only for the engine's own libraries
+// (those installed beside the executable), never for a name a script gave.
+void* BindEntryAnywhere(Engine& e, const std::string& libraryFile, const std::string& entryName);
 void FreeLibraries(Engine& e);
 
 // One pass of the message pump: dispatches one message; when there is none,

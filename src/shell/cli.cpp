@@ -20,6 +20,9 @@ const char* UsageText() {
          "  --max-time MS      headless: stop after MS milliseconds of virtual time\n"
          "  --fullscreen       start in full screen\n"
          "  --scale N          start with the window N times the game's size\n"
+         "  --memory-limit MIB the memory the game may use, in MiB (default: half of\n"
+         "                     the machine's memory, at most 4096); past it a\n"
+         "                     command that allocates is a script error\n"
          "  --allow-shell      let the game start programs and open files outside its\n"
          "                     directory (winexec, shell)\n"
          "  --choose POLICY    headless without --events: answer every button wait and\n"
@@ -89,6 +92,11 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
       if (auto v = value(i, a)) {
         if (ParseInt(*v, 0, 1LL << 40, n)) cl.options.maxTimeMs = n;
         else cl.error = "--max-time needs a number of milliseconds";
+      }
+    } else if (a == "--memory-limit") {
+      if (auto v = value(i, a)) {
+        if (ParseInt(*v, 16, 1LL << 20, n)) cl.memoryLimitMiB = static_cast<uint64_t>(n);
+        else cl.error = "--memory-limit needs a number of MiB from 16 to 1048576";
       }
     } else if (a == "--scale") {
       if (auto v = value(i, a)) {

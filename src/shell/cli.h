@@ -1,6 +1,7 @@
 // The command line of the sorv executable.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -18,6 +19,7 @@ struct CommandLine {
   bool check = false;       // --check: read the script, report its faults, run nothing
   std::string choose;       // --choose POLICY (validated), empty: the default
   std::string coverageFile; // --coverage FILE
+  uint64_t memoryLimitMiB = 0;  // 0: the default budget (see platform/memory_budget.h)
   std::string error;  // a usage error
 };
 

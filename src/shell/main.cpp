@@ -10,6 +10,7 @@
 #include "interp/coverage.h"
 #include "platform/fs.h"
 #include "platform/instance_lock.h"
+#include "platform/memory_budget.h"
 #include "shell/cli.h"
 #include "shell/engine.h"
 #include "shell/window.h"
@@ -49,6 +50,8 @@ int main(int argc, char** argv) {
     return 0;
   }
   if (cl.listCommands) return ListCommands();
+
+  if (cl.memoryLimitMiB) platform::SetMemoryLimit(cl.memoryLimitMiB << 20);
 
   std::string gameDir = ChooseGameDirectory(cl.gameDir);
   if (!platform::IsDirectory(gameDir)) {

@@ -1,7 +1,6 @@
 // Initialisation, the restart loop and the run loop.
 #include <cstdio>
 #include <cstring>
-#include <fstream>
 
 #include "archive/commands.h"
 #include "graphics/effect.h"
@@ -32,10 +31,14 @@ void Initialise(Engine& e) {
   BindLuaBridge(e);
 
   // "config.txt": only a line beginning with "cdfadeoff" means anything.
-  std::ifstream config(e.Path("config.txt"));
-  std::string line;
-  while (config && std::getline(config, line)) {
-    if (line.compare(0, 9, "cdfadeoff") == 0) app.cdFadeOff = true;
+  // Read as a regular file only, so that a FIFO of that name cannot hold the start.
+  if (auto config = platform::ReadWholeFile(e.Path("config.txt"), 1 << 20)) {
+    std::string text(config->begin(), config->end());
+    for (size_t at = 0; at < text.size();) {
+      size_t nl = text.find('\n', at);
+      if (text.compare(at, 9, "cdfadeoff") == 0) app.cdFadeOff = true;
+      at = nl == std::string::npos ? text.size() : nl + 1;
+    }
   }
   app.debugFlag = platform::IsRegularFile(e.Path("debug.314"));
   app.restartRequested = false;
@@ -142,6 +145,13 @@ int RunEngine(Engine& e) {
     e.app.errorMessage = fx.message;
     if (!fx.title.empty()) ShowError(e, fx.title, fx.message);
     status = fx.status;
+  } catch (const std::bad_alloc&) {
+    // Outside the statement loop (start-up, a restart pass): still a
+    // message, not an abort.
+    e.app.errorTitle = "エラー";
+    e.app.errorMessage = "メモリが足りません。";
+    ShowError(e, e.app.errorTitle, e.app.errorMessage);
+    status = 1;
   } catch (const platform::TimeLimitReached&) {
     std::fprintf(stderr, "sorv: the time limit of the headless run was reached\n");
     status = 3;

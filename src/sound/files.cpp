@@ -8,7 +8,9 @@
 
 #include "archive/archive.h"
 #include "interp/error.h"
+#include "interp/game_paths.h"
 #include "platform/fs.h"
+#include "platform/memory_budget.h"
 #include "shell/engine.h"
 #include "sound/internal.h"
 
@@ -22,6 +24,8 @@ platform::SoundBytes Share(std::vector<uint8_t>&& bytes) {
 }
 
 std::optional<std::vector<uint8_t>> ReadFile(const std::string& path) {
+  // The file is read once and copied once: both count against the budget.
+  if (auto size = platform::RegularFileSize(path)) platform::ReserveMemory(std::min(*size, kMaxSoundBytes) * 2);
   std::optional<std::vector<char>> data = platform::ReadWholeFile(path, kMaxSoundBytes);
   if (!data) return std::nullopt;
   return std::vector<uint8_t>(data->begin(), data->end());
@@ -113,7 +117,7 @@ void ReportUnopenable(Engine& e, const std::string& name) {
 
 std::optional<SoundSource> FindSound(Engine& e, const std::string& name) {
   std::optional<SoundSource> src;
-  std::string path = e.Path(name);
+  std::string path = AssetPathOrError(e, name);
   if (platform::IsRegularFile(path)) {
     if (std::optional<std::vector<uint8_t>> data = ReadFile(path)) {
       src.emplace();

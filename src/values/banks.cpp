@@ -1,6 +1,7 @@
 #include <algorithm>
 
 #include "interp/error.h"
+#include "platform/memory_budget.h"
 #include "script/reader.h"
 #include "shell/engine.h"
 #include "values/values.h"
@@ -151,6 +152,7 @@ void DeclareArray(Engine& e, const ArrayRef& ref) {
     count *= static_cast<uint64_t>(ref.index[k]) + 1;
     if (count > kMaxElements) ReportError(e, "エラー", "配列が大きすぎます。");
   }
+  platform::ReserveMemory(count * sizeof(int32_t));
   d.elems.assign(static_cast<size_t>(count), 0);
   e.values.arrayIndex.emplace(ref.number, e.values.arrays.size());
   e.values.arrays.push_back(std::move(d));

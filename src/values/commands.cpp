@@ -10,6 +10,7 @@
 #include <utility>
 
 #include "interp/error.h"
+#include "platform/memory_budget.h"
 #include "script/reader.h"
 #include "shell/engine.h"
 
@@ -199,7 +200,9 @@ void Cmd_mov(Engine& e) {
     }
     case '$': {
       const int32_t n = ReadStrVarTarget(e, kind);
-      StrVar(e, n) = NextString(e);
+      std::string text = NextString(e);
+      platform::ReserveMemory(text.size());
+      StrVar(e, n) = std::move(text);
       return;
     }
     case '?': {
@@ -243,6 +246,7 @@ void Cmd_add(Engine& e) {
   const int32_t n = ReadStrVarTarget(e, kind);
   std::string joined = StrVar(e, n) + NextString(e);
   if (joined.size() >= kMaxStringBytes) ReportError(e, kError, "足し合わせた結果の文字列が長すぎます。");
+  platform::ReserveMemory(joined.size());
   StrVar(e, n) = std::move(joined);
 }
 

@@ -54,6 +54,17 @@ std::map<std::string, Seeds> AllSeeds() {
   };
   c["png_fuzz"] = {{"opaque.png", std::string(1, '\0') + png(255)}, {"alpha.png", std::string(1, '\5') + png(100)}};
   c["jpeg_fuzz"] = {{"small.jpg", B(test::EncodeJpeg(Picture(16, 16), 80))}};
+  // sorv-arc's listing: a sound archive, an SV2 one (format byte 4), and one
+  // whose only entry claims far more bytes than the file holds.
+  std::string claims = B(BuildSva({Item("big.txt", "x", kSvaStored)}, 0));
+  claims[claims.size() - 9] = '\x7F';  // the stored size's high byte
+  c["arc_list_fuzz"] = {{"sva.bin", sva(1)},
+                        {"sv2.bin", std::string(1, '\x04') + B(BuildSv2({one, two}))},
+                        {"claims.bin", std::string(1, '\0') + claims}};
+  c["events_fuzz"] = {{"clicks.txt", "# a session\n0 click 10 20\n100 rclick 5 5\n150 wheel -3\n200 key enter\n"},
+                      {"mixed.txt", "0 mdown 1 2 right\n5 mup 1 2 right\n10 move 3 4\n20 text あいう x\n"
+                                    "30 keydown ctrl\n40 keyup ctrl\n0 answer no\n50 close\n"},
+                      {"bad.txt", "10 click 1 2\n5 click 1 2\n"}};
   c["image_tag_fuzz"] = {{"cells.txt", ":a/3,<10,20,30>,2;cg\\a.bmp"},
                          {"filters.txt", "<b128,rgb10,20,30>:#ff00ff/2,100,0;x.png"},
                          {"bands.txt", ">640,480,#ff0000#00ff00#0000ff"},

@@ -7,6 +7,7 @@
 #include <cstdlib>
 
 #include "archive/archive.h"
+#include "archive/pack.h"
 #include "graphics/decoders/decoders.h"
 #include "graphics/image_load.h"
 #include "graphics/picture_files.h"
@@ -136,6 +137,42 @@ TEST_F(ToolTest, DamagedArchivesAndUnsafeNames) {
   EXPECT_EQ(Tool("extract " + dir.File("evil.sva") + " -o " + dir.File("o"), &out), 1);
   EXPECT_NE(out.find("outside"), std::string::npos);
   EXPECT_EQ(Tool("frobnicate"), 2);
+}
+
+// An index may claim anything: an entry of 2 GB in a file of a few dozen
+// bytes is reported as damage, by listing and extraction alike, before
+// anything is allocated for it (the tool runs with 1 GB of address space,
+// except under the sanitizer).
+TEST_F(ToolTest, EntriesReachingPastTheEndAreDamage) {
+  PackItem small;
+  MakeSvaItem("ok.txt", std::vector<uint8_t>{'h', 'i'}, kSvaStored, small);
+  PackItem big;
+  MakeSvaItem("big.txt", std::vector<uint8_t>{'x'}, kSvaStored, big);
+  std::vector<uint8_t> bytes = BuildSva({small, big});
+  // The index ends with big.txt's offset, stored and unpacked sizes; the
+  // data ("hi", "x") follows. Its stored size's high byte becomes 0x7F.
+  bytes[bytes.size() - 3 - 8] = 0x7F;
+  dir.Write("claims.sva", std::string(bytes.begin(), bytes.end()));
+  std::string out;
+  EXPECT_EQ(Tool("list " + dir.File("claims.sva"), &out), 1);
+  EXPECT_NE(out.find("ok.txt"), std::string::npos) << out;
+  std::string damaged = "sorv-arc: アーカイブ\"" + dir.File("claims.sva") + "\"が壊れています！ (big.txt: ";
+  EXPECT_NE(out.find(damaged), std::string::npos) << out;
+  std::string limited;
+#if defined(__SANITIZE_ADDRESS__)
+  const std::string limit;  // the sanitizer's shadow memory needs the address space
+#else
+  const std::string limit = "ulimit -v 1000000; ";
+#endif
+  std::string cmd = "bash -c '" + limit + std::string(SORV_ARC_BINARY) + " extract " +
+                    dir.File("claims.sva") + " -o " + dir.File("x") + "' 2>&1";
+  FILE* p = popen(cmd.c_str(), "r");
+  char buf[512];
+  while (p && std::fgets(buf, sizeof buf, p)) limited += buf;
+  int status = p ? pclose(p) : -1;
+  EXPECT_EQ(WEXITSTATUS(status), 1);
+  EXPECT_NE(limited.find(damaged + "entry reaches past the end of the archive)"), std::string::npos) << limited;
+  EXPECT_EQ(Read(dir.File("x/ok.txt")), "hi");
 }
 
 }  // namespace

@@ -17,12 +17,14 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 #include <string>
 #include <vector>
 
 #include "archive/formats.h"
 #include "archive/pack.h"
 #include "graphics/decoders/decoders.h"
+#include "listing.h"
 #include "platform/fs.h"
 
 using namespace sorv;
@@ -42,43 +44,14 @@ bool EndsWith(const std::string& s, const char* tail) {
   return s.size() >= n && NormaliseArchiveName(s.substr(s.size() - n)) == tail;
 }
 
-bool IsSv2(const std::string& path) { return EndsWith(path, ".sv2"); }
-
-// One entry of either kind, for listing and extracting.
-struct Item {
-  std::string name;
-  uint8_t kind = 0;
-  uint64_t offset = 0;
-  uint32_t stored = 0, unpacked = 0;
-};
-
-bool ReadIndex(const FileSource& src, const std::string& path, int prefix, std::vector<Item>& items) {
-  items.clear();
-  if (IsSv2(path)) {
-    std::vector<Sv2Entry> entries;
-    if (!ReadSv2Index(src, entries)) return false;
-    for (const Sv2Entry& e : entries) items.push_back({e.name, 0, e.offset, e.size, e.size});
-    return true;
-  }
-  std::vector<SvaEntry> entries;
-  if (!ReadSvaIndex(src, prefix, entries)) return false;
-  for (const SvaEntry& e : entries) {
-    items.push_back({e.name, e.kind, e.offset + static_cast<uint64_t>(prefix), e.stored, e.unpacked});
-  }
-  return true;
-}
-
-const char* KindName(uint8_t kind) {
-  switch (kind) {
-    case kSvaStored: return "stored";
-    case kSvaSpb: return "spb";
-    case kSvaLzss: return "lzss";
-    default: return "unknown";
-  }
-}
+bool IsSv2(const std::string& path) { return arc::IsSv2Name(path); }
 
 // The bytes of an entry as a file: stored bytes, LZSS unpacked, SPB as BMP.
-bool Unpack(const FileSource& src, const Item& it, std::vector<uint8_t>& out, std::string& why) {
+bool Unpack(const FileSource& src, const arc::Item& it, std::vector<uint8_t>& out, std::string& why) {
+  if (!arc::EntryFits(src, it)) {
+    why = "entry reaches past the end of the archive";
+    return false;
+  }
   std::vector<uint8_t> stored(it.stored);
   if (!src.ReadAt(it.offset, stored.data(), stored.size())) {
     why = "entry reaches past the end of the archive";
@@ -117,14 +90,16 @@ int List(int argc, char** argv) {
   }
   if (prefix < 0) return Usage();
   FileSource src(path);
-  std::vector<Item> items;
   if (!src.Ok()) return std::fprintf(stderr, "sorv-arc: cannot open %s\n", path.c_str()), 1;
-  if (!ReadIndex(src, path, prefix, items)) return std::fprintf(stderr, "sorv-arc: %s is damaged\n", path.c_str()), 1;
-  for (const Item& it : items) {
-    std::printf("%-6s %10u %10u %10llu  %s\n", KindName(it.kind), it.unpacked, it.stored,
-                static_cast<unsigned long long>(it.offset), it.name.c_str());
+  std::string listing, errors;
+  bool ok = arc::ListArchive(src, path, IsSv2(path), prefix, listing, errors);
+  std::fputs(listing.c_str(), stdout);
+  for (size_t at = 0; at < errors.size();) {
+    size_t nl = errors.find('\n', at);
+    std::fprintf(stderr, "sorv-arc: %s\n", errors.substr(at, nl - at).c_str());
+    at = nl + 1;
   }
-  return 0;
+  return ok && errors.empty() ? 0 : 1;
 }
 
 bool MakeDirs(const std::string& path) {
@@ -160,18 +135,20 @@ int Extract(int argc, char** argv) {
   }
   if (prefix < 0) return Usage();
   FileSource src(path);
-  std::vector<Item> items;
+  std::vector<arc::Item> items;
   if (!src.Ok()) return std::fprintf(stderr, "sorv-arc: cannot open %s\n", path.c_str()), 1;
-  if (!ReadIndex(src, path, prefix, items)) return std::fprintf(stderr, "sorv-arc: %s is damaged\n", path.c_str()), 1;
+  if (!arc::ReadIndex(src, IsSv2(path), prefix, items)) {
+    return std::fprintf(stderr, "sorv-arc: %s\n", arc::DamagedMessage(path, "damaged index").c_str()), 1;
+  }
   int status = 0;
-  for (const Item& it : items) {
+  for (const arc::Item& it : items) {
     std::string key = NormaliseArchiveName(it.name);
     if (!wanted.empty() && std::find(wanted.begin(), wanted.end(), key) == wanted.end()) continue;
     std::vector<uint8_t> data;
     std::string why;
     if (!SafeName(it.name)) why = "name leads outside the output directory";
     if (!why.empty() || !Unpack(src, it, data, why)) {
-      std::fprintf(stderr, "sorv-arc: %s: %s\n", it.name.c_str(), why.c_str());
+      std::fprintf(stderr, "sorv-arc: %s\n", arc::DamagedMessage(path, it.name + ": " + why).c_str());
       status = 1;
       continue;
     }
@@ -250,8 +227,13 @@ int Pack(int argc, char** argv) {
 int main(int argc, char** argv) {
   if (argc < 2) return Usage();
   std::string cmd = argv[1];
-  if (cmd == "list") return List(argc - 2, argv + 2);
-  if (cmd == "extract") return Extract(argc - 2, argv + 2);
-  if (cmd == "pack") return Pack(argc - 2, argv + 2);
+  try {
+    if (cmd == "list") return List(argc - 2, argv + 2);
+    if (cmd == "extract") return Extract(argc - 2, argv + 2);
+    if (cmd == "pack") return Pack(argc - 2, argv + 2);
+  } catch (const std::bad_alloc&) {
+    std::fprintf(stderr, "sorv-arc: out of memory\n");
+    return 1;
+  }
   return Usage();
 }

@@ -3,14 +3,21 @@
 #include <cerrno>
 #include <charconv>
 #include <cstring>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <stdexcept>
+
+#include "platform/fs.h"
 
 namespace sorv::platform {
 
 namespace {
+
+// An events file describes what a player does: a few thousand events at
+// most. These bounds keep a hostile file from expanding into hundreds of
+// millions of events (a `wheel 1000` line repeated) or from being read
+// without end.
+constexpr size_t kMaxEventsPerLine = 4096;
+constexpr size_t kMaxEvents = 1'000'000;
+constexpr uint64_t kMaxEventsFileBytes = 64ull << 20;
 
 struct KeyName {
   const char* name;
@@ -165,6 +172,10 @@ class LineParser {
       std::vector<uint32_t> points;
       if (text.empty()) return "text needs a string";
       if (!DecodeUtf8(text, points)) return "text is not valid UTF-8";
+      if (points.size() > kMaxEventsPerLine) {
+        return "text gives " + std::to_string(points.size()) + " events, more than the " +
+               std::to_string(kMaxEventsPerLine) + " a line may give";
+      }
       for (uint32_t cp : points) {
         Event ev;
         ev.type = Event::Type::Text;
@@ -199,6 +210,7 @@ class LineParser {
       return "answer must be yes, no, ok or cancel, not '" + word + "'";
     }
     if (auto err = End(); !err.empty()) return err;
+    if (script_.answers.size() >= kMaxEvents) return "more than " + std::to_string(kMaxEvents) + " answers";
     script_.answers.push_back(answer);
     return "";
   }
@@ -225,7 +237,12 @@ class LineParser {
     Add(ev);
   }
 
-  void Add(const Event& ev) { script_.events.push_back(TimedEvent{time_, ev}); }
+  void Add(const Event& ev) {
+    if (script_.events.size() >= kMaxEvents) {
+      throw std::length_error("the file gives more than " + std::to_string(kMaxEvents) + " events");
+    }
+    script_.events.push_back(TimedEvent{time_, ev});
+  }
 
   EventsScript& script_;
   uint64_t& lastTime_;
@@ -268,7 +285,12 @@ EventsScript ParseEventsScript(std::string_view text) {
     size_t first = 0;
     while (first < line.size() && IsBlank(line[first])) ++first;
     if (first == line.size() || line[first] == '#') continue;
-    std::string error = parser.Parse(line.substr(first));
+    std::string error;
+    try {
+      error = parser.Parse(line.substr(first));
+    } catch (const std::length_error& ex) {
+      error = ex.what();
+    }
     if (!error.empty()) {
       throw std::runtime_error("events file line " + std::to_string(lineNumber) + ": " + error);
     }
@@ -277,15 +299,17 @@ EventsScript ParseEventsScript(std::string_view text) {
 }
 
 EventsScript LoadEventsScript(const std::string& path) {
-  std::error_code ec;
-  if (std::filesystem::is_directory(path, ec)) {
-    throw std::runtime_error("cannot read events file " + path + ": it is a directory");
+  std::string why;
+  auto bytes = ReadWholeFile(path, kMaxEventsFileBytes, &why);
+  if (!bytes) {
+    if (why == "file too large") {
+      why = "it is larger than " + std::to_string(kMaxEventsFileBytes >> 20) + " MiB";
+    } else if (IsDirectory(path)) {
+      why = "it is a directory";
+    }
+    throw std::runtime_error("cannot read events file " + path + ": " + why);
   }
-  std::ifstream in(path, std::ios::binary);
-  if (!in) throw std::runtime_error("cannot read events file " + path + ": " + std::strerror(errno));
-  std::string text{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-  if (in.bad()) throw std::runtime_error("cannot read events file " + path);
-  return ParseEventsScript(text);
+  return ParseEventsScript(std::string_view(bytes->data(), bytes->size()));
 }
 
 }  // namespace sorv::platform

@@ -18,44 +18,46 @@ bool LibraryExists(const Engine& e, const std::string& name) {
   return platform::IsRegularFile(e.Path(so)) || platform::IsRegularFile(e.Path(name));
 }
 
+// The game's own library is bound inside the game directory only; ours,
+// beside the executable, is the engine's and bound where it lies.
 template <typename T>
-void Bind(Engine& e, const std::string& lib, const char* name, T& out) {
-  out = reinterpret_cast<T>(BindEntry(e, lib, name));
+void Bind(Engine& e, const std::string& lib, bool ours, const char* name, T& out) {
+  out = reinterpret_cast<T>(ours ? BindEntryAnywhere(e, lib, name) : BindEntry(e, lib, name));
 }
 
 // The entries in the order the engine has always bound them, then our own
 // library's additions.
-LuaApi BindAll(Engine& e, const std::string& lib) {
+LuaApi BindAll(Engine& e, const std::string& lib, bool ours) {
   LuaApi a;
-  Bind(e, lib, "Initialize", a.Initialize);
+  Bind(e, lib, ours, "Initialize", a.Initialize);
   if (!a.Initialize) return a;
-  Bind(e, lib, "SL_GetL", a.SL_GetL);
-  Bind(e, lib, "Finalize", a.Finalize);
-  Bind(e, lib, "SL_call", a.SL_call);
-  Bind(e, lib, "SL_error", a.SL_error);
-  Bind(e, lib, "SL_settop", a.SL_settop);
-  Bind(e, lib, "SL_gettop", a.SL_gettop);
-  Bind(e, lib, "SL_isnumber", a.SL_isnumber);
-  Bind(e, lib, "SL_istable", a.SL_istable);
-  Bind(e, lib, "SL_isstring", a.SL_isstring);
-  Bind(e, lib, "SL_isboolean", a.SL_isboolean);
-  Bind(e, lib, "SL_isnil", a.SL_isnil);
-  Bind(e, lib, "SL_tonumber", a.SL_tonumber);
-  Bind(e, lib, "SL_tointeger", a.SL_tointeger);
-  Bind(e, lib, "SL_tostring", a.SL_tostring);
-  Bind(e, lib, "SL_toboolean", a.SL_toboolean);
-  Bind(e, lib, "SL_pushnumber", a.SL_pushnumber);
-  Bind(e, lib, "SL_pushinteger", a.SL_pushinteger);
-  Bind(e, lib, "SL_pushstring", a.SL_pushstring);
-  Bind(e, lib, "SL_pushboolean", a.SL_pushboolean);
-  Bind(e, lib, "SL_gettable", a.SL_gettable);
-  Bind(e, lib, "SL_pop", a.SL_pop);
-  Bind(e, lib, "SL_dostring", a.SL_dostring);
-  Bind(e, lib, "SL_register", a.SL_register);
-  Bind(e, lib, "SL_getglobal", a.SL_getglobal);
-  Bind(e, lib, "SL_paramcall", a.SL_paramcall);
-  Bind(e, lib, "SL_dobuffer", a.SL_dobuffer);
-  Bind(e, lib, "SL_setinterrupt", a.SL_setinterrupt);
+  Bind(e, lib, ours, "SL_GetL", a.SL_GetL);
+  Bind(e, lib, ours, "Finalize", a.Finalize);
+  Bind(e, lib, ours, "SL_call", a.SL_call);
+  Bind(e, lib, ours, "SL_error", a.SL_error);
+  Bind(e, lib, ours, "SL_settop", a.SL_settop);
+  Bind(e, lib, ours, "SL_gettop", a.SL_gettop);
+  Bind(e, lib, ours, "SL_isnumber", a.SL_isnumber);
+  Bind(e, lib, ours, "SL_istable", a.SL_istable);
+  Bind(e, lib, ours, "SL_isstring", a.SL_isstring);
+  Bind(e, lib, ours, "SL_isboolean", a.SL_isboolean);
+  Bind(e, lib, ours, "SL_isnil", a.SL_isnil);
+  Bind(e, lib, ours, "SL_tonumber", a.SL_tonumber);
+  Bind(e, lib, ours, "SL_tointeger", a.SL_tointeger);
+  Bind(e, lib, ours, "SL_tostring", a.SL_tostring);
+  Bind(e, lib, ours, "SL_toboolean", a.SL_toboolean);
+  Bind(e, lib, ours, "SL_pushnumber", a.SL_pushnumber);
+  Bind(e, lib, ours, "SL_pushinteger", a.SL_pushinteger);
+  Bind(e, lib, ours, "SL_pushstring", a.SL_pushstring);
+  Bind(e, lib, ours, "SL_pushboolean", a.SL_pushboolean);
+  Bind(e, lib, ours, "SL_gettable", a.SL_gettable);
+  Bind(e, lib, ours, "SL_pop", a.SL_pop);
+  Bind(e, lib, ours, "SL_dostring", a.SL_dostring);
+  Bind(e, lib, ours, "SL_register", a.SL_register);
+  Bind(e, lib, ours, "SL_getglobal", a.SL_getglobal);
+  Bind(e, lib, ours, "SL_paramcall", a.SL_paramcall);
+  Bind(e, lib, ours, "SL_dobuffer", a.SL_dobuffer);
+  Bind(e, lib, ours, "SL_setinterrupt", a.SL_setinterrupt);
   return a;
 }
 
@@ -108,12 +110,12 @@ void BindLuaBridge(Engine& e) {
   } else {
     return;
   }
-  LuaApi api = BindAll(e, lib);
+  LuaApi api = BindAll(e, lib, false);
   if (!Complete(api)) {
     // A game made for Windows ships a library this system cannot load; our
     // own build beside the executable takes its place.
     lib = platform::ExecutableDirectory() + "/svlua.dll";
-    api = BindAll(e, lib);
+    api = BindAll(e, lib, true);
   }
   if (!Complete(api)) return;
   LuaState& lua = e.lua;

@@ -142,6 +142,9 @@ void Cmd_luasub(Engine& e) {
   if (!Register(e, e.lua.userCommands, word, "SVCOM_" + word)) {
     ReportError(e, "エラー", "luasubの二重登録です。" + Sjis(word));
   }
+  // A Lua command may take the name of a built-in whose place the statement
+  // loop already remembers.
+  e.interp.commandCache.clear();
 }
 
 void Cmd_luacall(Engine& e) {

@@ -3,6 +3,7 @@
 #include "interp/catalogue.h"
 #include "interp/error.h"
 #include "interp/interp.h"
+#include "persist/journal.h"
 #include "script/script.h"
 #include "shell/engine.h"
 #include "sound/sound.h"
@@ -36,12 +37,14 @@ void DispatchCommand(Engine& e, const std::string& word, bool defineMode) {
   }
   if (const CommandEntry* cmd = FindCommand(builtin, defineMode)) {
     if (!cmd->handler) ReportNotImplemented(e, builtin, cmd->family);
+    BeforeCommand(e, cmd);
     cmd->handler(e);
     return;
   }
   // Voice shorthands: "v001" plays voice\001.wav, "dv001" on the voice
   // channel, "mv001" voice\001.mp3. They belong to the sound family.
   std::string w(builtin);
+  MaterialiseSavePoint(e);
   if (PlayVoiceShorthand(e, w)) return;
   ReportError(e, "構文エラー", "不正な命令\"" + Sjis(w) + "\"です。");
 }

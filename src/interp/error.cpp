@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "platform/encoding.h"
+#include "persist/slots.h"
 #include "platform/fs.h"
 #include "script/script.h"
 #include "shell/engine.h"
@@ -93,6 +94,7 @@ void ReportError(Engine& e, std::string_view title, std::string_view message) {
       text += Sjis(Excerpt(s, p));
     }
   }
+  WriteErrorSave(e);
   throw ScriptError(std::string(title), std::string(message), text);
 }
 

@@ -241,6 +241,7 @@ void HandleDisplayLine(Engine& e, bool defineMode) {
       chunk.push_back(room ? '@' : '\\');
     }
   }
+  MaterialiseSavePoint(e);
   ShowTextChunk(e, chunk);
   if (in.resetPending) ResetGame(e);
 }

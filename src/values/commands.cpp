@@ -11,6 +11,7 @@
 
 #include "interp/error.h"
 #include "script/reader.h"
+#include "persist/journal.h"
 #include "shell/engine.h"
 
 namespace sorv {
@@ -80,7 +81,11 @@ void MovN(Engine& e, int count) {
   const std::string kind = Format("mov%dの第一引数は数字変数です。", count);
   const int32_t n = ReadIntVarTarget(e, kind.c_str());
   if (n > e.script.numVarCount - count) ReportError(e, kError, "変数番号が範囲外をさしています。");
-  for (int i = 0; i < count; ++i) IntVar(e, n + i) = NextNumber(e);
+  for (int i = 0; i < count; ++i) {
+    const int32_t value = NextNumber(e);
+    JournalInt(e, n + i);
+    IntVar(e, n + i) = value;
+  }
   ApplyIntLimits(e);
 }
 
@@ -199,14 +204,18 @@ void Cmd_mov(Engine& e) {
     }
     case '$': {
       const int32_t n = ReadStrVarTarget(e, kind);
-      StrVar(e, n) = NextString(e);
+      std::string value = NextString(e);
+      JournalStr(e, n);
+      StrVar(e, n) = std::move(value);
       return;
     }
     case '?': {
       ++e.script.pos;
       const ArrayRef ref = ReadArrayRef(e, ArrayRefMode::Element);
       const int32_t value = NextNumber(e);
-      ArrayElement(e, ref) = value;
+      int32_t& cell = ArrayElement(e, ref);
+      JournalCell(e, &cell);
+      cell = value;
       return;
     }
     default:
@@ -243,6 +252,7 @@ void Cmd_add(Engine& e) {
   const int32_t n = ReadStrVarTarget(e, kind);
   std::string joined = StrVar(e, n) + NextString(e);
   if (joined.size() >= kMaxStringBytes) ReportError(e, kError, "足し合わせた結果の文字列が長すぎます。");
+  JournalStr(e, n);
   StrVar(e, n) = std::move(joined);
 }
 

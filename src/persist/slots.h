@@ -29,7 +29,7 @@ struct SaveImageState {
   bool writeDirChecked = false;
   // Tests make writing fail half-way through this seam: called with the
   // path and the bytes about to be written; false makes the write fail.
-  std::function<bool(const std::string& path, size_t size)> writeSeam;
+  std::function<size_t(const std::string& path, size_t size)> writeSeam;
 };
 
 // The directory files are read from and written to: the save directory

@@ -304,6 +304,7 @@ void Apply(Engine& e, SaveRecord& r, Staged& st, int32_t position) {
 
   MarkAllDirty(e);
   RunEffect(e, EffectRequest{1, 0, {}});
+  w.shown = shown;  // the redraw does not decide whether the window is up
 
   if (r.cdTrack >= 0 && so.cdTrack < 0) PlayCdOrMidi(e, Format("*%d", r.cdTrack), r.cdLoop != 0);
   if (!r.midi.empty()) PlayCdOrMidi(e, r.midi, r.midiLoop != 0);
@@ -444,6 +445,7 @@ LoadResult LoadSlot(Engine& e, int32_t n) {
   e.savePoints.journalUsed = true;
   Apply(e, rec, *staged, position);
   TakeSavePoint(e);
+  MaterialiseSavePoint(e);  // the loaded state is the save point's
   if (LuaHasCallback(e, LuaEvent::Load) && !LuaCallback(e, LuaEvent::Load, n)) {
     ReportError(e, "エラー", "ロードのコールバック関数でエラーが出ました。");
   }

@@ -28,7 +28,8 @@ struct SaveImageState {
   std::string writeDir;
   bool writeDirChecked = false;
   // Tests make writing fail half-way through this seam: called with the
-  // path and the bytes about to be written; false makes the write fail.
+  // path and the size about to be written, it answers how many bytes may
+  // reach the disk before the write fails.
   std::function<size_t(const std::string& path, size_t size)> writeSeam;
 };
 

@@ -18,6 +18,7 @@
 #include "interp/files.h"
 #include "interp/shell_commands.h"
 #include "lua/commands.h"
+#include "persist/commands.h"
 #include "shell/menu.h"
 #include "sound/commands.h"
 #include "text/text_commands.h"
@@ -355,20 +356,20 @@ const CommandEntry kCatalogue[] = {
     {"resetcdrestorevol", "sound", false, Cmd_resetcdrestorevol},
     {"restorecdvol", "sound", false, Cmd_restorecdvol},
     {"cdfadeout", "sound", false, Cmd_cdfadeout},
-    {"savegame", "save", false, nullptr},
-    {"savegame2", "save", false, nullptr},
-    {"loadgame", "save", false, nullptr},
-    {"saveon", "save", false, nullptr},
-    {"saveoff", "save", false, nullptr},
-    {"savepoint", "save", false, nullptr},
-    {"savefileexist", "save", false, nullptr},
-    {"getsavestr", "save", false, nullptr},
-    {"savetime", "save", false, nullptr},
-    {"savetime2", "save", false, nullptr},
-    {"getscreenshot", "save", false, nullptr},
-    {"savescreenshot", "save", false, nullptr},
-    {"savescreenshot2", "save", false, nullptr},
-    {"deletescreenshot", "save", false, nullptr},
+    {"savegame", "save", false, Cmd_savegame},
+    {"savegame2", "save", false, Cmd_savegame2},
+    {"loadgame", "save", false, Cmd_loadgame},
+    {"saveon", "save", false, Cmd_saveon},
+    {"saveoff", "save", false, Cmd_saveoff},
+    {"savepoint", "save", false, Cmd_savepoint},
+    {"savefileexist", "save", false, Cmd_savefileexist},
+    {"getsavestr", "save", false, Cmd_getsavestr},
+    {"savetime", "save", false, Cmd_savetime},
+    {"savetime2", "save", false, Cmd_savetime2},
+    {"getscreenshot", "save", false, Cmd_getscreenshot},
+    {"savescreenshot", "save", false, Cmd_savescreenshot},
+    {"savescreenshot2", "save", false, Cmd_savescreenshot2},
+    {"deletescreenshot", "save", false, Cmd_deletescreenshot},
     {"rmode", "system", false, nullptr},
     {"systemcall", "system", false, nullptr},
     {"menu_full", "system", false, nullptr},

@@ -11,6 +11,7 @@
 #include "script/reader.h"
 #include "script/script.h"
 #include "shell/app.h"
+#include "persist/journal.h"
 #include "shell/engine.h"
 #include "text/textflow.h"
 #include "values/values.h"
@@ -73,6 +74,7 @@ void ResumeInterruptedWait(Engine& e) {
 void PushStack(Engine& e, int32_t value) {
   InterpState& in = e.interp;
   if (in.depth >= kCallStackSize) ReportError(e, kStackTitle, "gosub文のせいでスタックが溢れました。");
+  JournalStack(e, in.depth);
   in.stack[in.depth++] = value;
 }
 

@@ -4,6 +4,7 @@
 #include "interp/error.h"
 #include "interp/interp.h"
 #include "lua/bridge.h"
+#include "persist/journal.h"
 #include "script/script.h"
 #include "shell/engine.h"
 #include "sound/sound.h"
@@ -42,6 +43,7 @@ void Dispatch(Engine& e, const std::string& word, bool defineMode, int32_t start
   if (!word.empty() && word[0] == '_') {
     builtin.remove_prefix(1);
   } else if (!word.empty() && IsLuaCommand(e, word)) {
+    MaterialiseSavePoint(e);  // Lua may change anything the save image holds
     RunLuaCommand(e, word);
     return;
   } else if (!word.empty() && IsUserCommand(e, word)) {
@@ -53,12 +55,14 @@ void Dispatch(Engine& e, const std::string& word, bool defineMode, int32_t start
   if (const CommandEntry* cmd = FindCommand(builtin, defineMode)) {
     if (!cmd->handler) ReportNotImplemented(e, builtin, cmd->family);
     if (start >= 0) Remember(e, start, defineMode, cmd);
+    BeforeCommand(e, cmd);
     cmd->handler(e);
     return;
   }
   // Voice shorthands: "v001" plays voice\001.wav, "dv001" on the voice
   // channel, "mv001" voice\001.mp3. They belong to the sound family.
   std::string w(builtin);
+  MaterialiseSavePoint(e);
   if (PlayVoiceShorthand(e, w)) return;
   ReportError(e, "構文エラー", "不正な命令\"" + Sjis(w) + "\"です。");
 }
@@ -87,6 +91,7 @@ void RunCachedCommand(Engine& e, const CommandEntry& cmd) {
     ResetGame(e);
     return;
   }
+  BeforeCommand(e, &cmd);
   cmd.handler(e);
 }
 

@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "platform/encoding.h"
+#include "persist/slots.h"
 #include "platform/fs.h"
 #include "platform/memory_budget.h"
 #include "script/script.h"
@@ -94,6 +95,7 @@ void ReportError(Engine& e, std::string_view title, std::string_view message) {
       text += Sjis(Excerpt(s, p));
     }
   }
+  WriteErrorSave(e);
   throw ScriptError(std::string(title), std::string(message), text);
 }
 

@@ -270,6 +270,7 @@ void HandleDisplayLine(Engine& e, bool defineMode) {
       chunk.push_back(room ? '@' : '\\');
     }
   }
+  MaterialiseSavePoint(e);
   if (LuaHasCallback(e, LuaEvent::Text)) {
     LuaTextHook(e, chunk);
   } else {

@@ -1,16 +1,137 @@
 #include "persist/savepoint.h"
 
+#include <algorithm>
+#include <cstring>
+
+#include "interp/catalogue.h"
+#include "interp/error.h"
+#include "lua/callbacks.h"
+#include "persist/slots.h"
 #include "shell/engine.h"
 
 namespace sorv {
+namespace {
 
-// The snapshot into the save image is made by the save-slot code; until it
-// exists a save point only counts itself and, when asked to, remembers where
-// it was taken.
-void TakeSavePoint(Engine& e) {
-  ++e.savePoints.count;
-  if (e.savePoints.recordPositions) e.savePoints.positions.push_back(e.script.pos);
-  e.interp.savePointThisPass = true;
+// Commands whose only effects on the save image are stores to variables,
+// array elements and call-stack entries, all of which go through the
+// journal, and the script position, which the save point keeps itself.
+constexpr const char* kJournaledWords[] = {
+    "mov",  "mov3", "mov4", "mov5",  "mov6",  "mov7",   "mov8",   "mov9",  "mov10", "add",
+    "sub",  "mul",  "div",  "mod",   "inc",   "dec",    "rnd",    "if",    "notif", "goto",
+    "gosub", "return", "for", "next", "break", "skip", "jumpf", "jumpb",
+};
+
+std::vector<uint8_t> BuildJournaledTable() {
+  const CommandEntry* begin = CatalogueBegin();
+  std::vector<uint8_t> table(static_cast<size_t>(CatalogueEnd() - begin), 0);
+  for (const CommandEntry* c = begin; c != CatalogueEnd(); ++c) {
+    for (const char* w : kJournaledWords) {
+      if (std::strcmp(c->word, w) == 0) table[static_cast<size_t>(c - begin)] = 1;
+    }
+  }
+  return table;
 }
+
+void ClearJournal(SavePointState& sp) {
+  sp.intJournal.clear();
+  sp.strJournal.clear();
+  sp.cellJournal.clear();
+  sp.stackJournal.clear();
+  sp.journalUsed = false;
+}
+
+// Swapping each entry with its location undoes the journal when walked from
+// the newest entry and redoes it when walked from the oldest.
+template <typename It, typename F>
+void SwapAll(It first, It last, F location) {
+  for (; first != last; ++first) std::swap(location(*first), first->second);
+}
+
+void Undo(Engine& e) {
+  SavePointState& sp = e.savePoints;
+  auto& iv = e.values.intVars;
+  auto& sv = e.values.strVars;
+  int32_t* stack = e.interp.stack;
+  SwapAll(sp.intJournal.rbegin(), sp.intJournal.rend(), [&](auto& j) -> int32_t& { return iv[static_cast<size_t>(j.first)]; });
+  SwapAll(sp.strJournal.rbegin(), sp.strJournal.rend(), [&](auto& j) -> std::string& { return sv[static_cast<size_t>(j.first)]; });
+  SwapAll(sp.cellJournal.rbegin(), sp.cellJournal.rend(), [](auto& j) -> int32_t& { return *j.first; });
+  SwapAll(sp.stackJournal.rbegin(), sp.stackJournal.rend(), [&](auto& j) -> int32_t& { return stack[j.first]; });
+}
+
+void Redo(Engine& e) {
+  SavePointState& sp = e.savePoints;
+  auto& iv = e.values.intVars;
+  auto& sv = e.values.strVars;
+  int32_t* stack = e.interp.stack;
+  SwapAll(sp.intJournal.begin(), sp.intJournal.end(), [&](auto& j) -> int32_t& { return iv[static_cast<size_t>(j.first)]; });
+  SwapAll(sp.strJournal.begin(), sp.strJournal.end(), [&](auto& j) -> std::string& { return sv[static_cast<size_t>(j.first)]; });
+  SwapAll(sp.cellJournal.begin(), sp.cellJournal.end(), [](auto& j) -> int32_t& { return *j.first; });
+  SwapAll(sp.stackJournal.begin(), sp.stackJournal.end(), [&](auto& j) -> int32_t& { return stack[j.first]; });
+}
+
+template <typename J>
+void Note(Engine& e, J& journal, typename J::value_type entry) {
+  SavePointState& sp = e.savePoints;
+  if (journal.size() >= kSaveJournalLimit) {
+    MaterialiseSavePoint(e);  // the store then needs no journal
+    return;
+  }
+  sp.journalUsed = true;
+  journal.push_back(std::move(entry));
+}
+
+}  // namespace
+
+void TakeSavePoint(Engine& e) {
+  if (LuaHasCallback(e, LuaEvent::SavePoint) && !LuaCallback(e, LuaEvent::SavePoint)) {
+    ReportError(e, "エラー", "セーブポイントのコールバック関数でエラーが発生しました。");
+  }
+  SavePointState& sp = e.savePoints;
+  ++sp.count;
+  if (sp.recordPositions) sp.positions.push_back(e.script.pos);
+  e.interp.savePointThisPass = true;
+  sp.position = e.script.pos;
+  sp.depth = e.interp.depth;
+  sp.taken = true;
+  sp.pending = true;
+  sp.finished = false;
+  if (sp.journalUsed) ClearJournal(sp);
+}
+
+void MaterialiseSavePoint(Engine& e) {
+  SavePointState& sp = e.savePoints;
+  if (!sp.pending) return;
+  sp.pending = false;
+  const int32_t depth = e.interp.depth;
+  Undo(e);
+  e.interp.depth = sp.depth;
+  SaveImageState& img = e.saveImage;
+  if (img.bytes.capacity() < kSaveImageSize) img.bytes.reserve(kSaveImageSize);
+  img.bytes.clear();
+  CaptureRecord(e, img.capture);
+  bool fits = WriteRecordBody(img.capture, img.bytes, kSaveImageSize);
+  e.interp.depth = depth;
+  Redo(e);
+  ClearJournal(sp);
+  if (!fits) {
+    img.bytes.clear();
+    ReportError(e, "エラー", "セーブデータが大きすぎます");
+  }
+}
+
+bool SavePointJournaled(const CommandEntry* cmd) {
+  static const std::vector<uint8_t> table = BuildJournaledTable();
+  size_t i = static_cast<size_t>(cmd - CatalogueBegin());
+  return i < table.size() && table[i];
+}
+
+void JournalIntSlow(Engine& e, int32_t var) {
+  Note(e, e.savePoints.intJournal, {var, e.values.intVars[static_cast<size_t>(var)]});
+}
+void JournalStrSlow(Engine& e, int32_t var) {
+  Note(e, e.savePoints.strJournal, {var, e.values.strVars[static_cast<size_t>(var)]});
+}
+void JournalCellSlow(Engine& e, int32_t* cell) { Note(e, e.savePoints.cellJournal, {cell, *cell}); }
+void JournalStackSlow(Engine& e, int32_t entry) { Note(e, e.savePoints.stackJournal, {entry, e.interp.stack[entry]}); }
 
 }  // namespace sorv

@@ -14,9 +14,11 @@
 #include "interp/files.h"
 #include "interp/interp.h"
 #include "lua/lua_state.h"
+#include "persist/global_files.h"
 #include "persist/logs.h"
 #include "persist/savepoint.h"
 #include "persist/settings.h"
+#include "persist/slots.h"
 #include "platform/fs.h"
 #include "platform/platform.h"
 #include "plugin/settings.h"
@@ -26,6 +28,7 @@
 #include "shell/settings.h"
 #include "sound/settings.h"
 #include "sound/sound.h"
+#include "text/backlog.h"
 #include "text/textflow.h"
 #include "text/settings.h"
 #include "text/text_window.h"
@@ -47,6 +50,9 @@ struct Engine {
   LogState logs;
   TextFlowState text;
   SavePointState savePoints;
+  SaveImageState saveImage;  // SaveImage and the slot files
+  MessageLog messageLog;
+  EnvExtras envExtras;
   SceneState scene;
   InputState input;
   ButtonState buttons;  // button table, choices, bexec entries

@@ -10,6 +10,7 @@
 #include "interp/error.h"
 #include "interp/files.h"
 #include "lua/bridge.h"
+#include "persist/global_files.h"
 #include "platform/fs.h"
 #include "shell/engine.h"
 #include "shell/window.h"
@@ -29,6 +30,7 @@ void Initialise(Engine& e) {
 
   InitialiseSound(e);
   BindLuaBridge(e);
+  e.input.hooks.saveGlobalFiles = SaveGlobalFiles;
 
   // "config.txt": only a line beginning with "cdfadeoff" means anything.
   // Read as a regular file only, so that a FIFO of that name cannot hold the start.
@@ -73,13 +75,14 @@ void RestartPass(Engine& e) {
   RecreateSurfaces(e);
   ResetTextWindow(e);
   ClearLocalVariables(e);
-  // The global variable file is read by the persistence code; without it
-  // the globals start cleared.
-  ClearGlobalVariables(e);
+  LoadGlobalVariables(e);
   BuildLabelIndex(e);
 
+  ReadSaveDirectory(e);
   RunStatements(e, true);
   if (e.app.closeRequested || e.app.restartRequested) return;
+  LoadAfterDefine(e);
+  ApplyEnvironment(e);
 
   if (!e.app.windowShown) {
     e.platform->ShowMainWindow();
@@ -118,6 +121,8 @@ void ResetGame(Engine& e) {
   in.resetPending = false;
   in.newPagePending = false;
   in.tagDone = false;
+  e.savePoints = SavePointState{};
+  e.messageLog = MessageLog{};
   JumpToLabel(e, "start");
   LuaGameReset(e);
 }
@@ -155,6 +160,16 @@ int RunEngine(Engine& e) {
   } catch (const platform::TimeLimitReached&) {
     std::fprintf(stderr, "sorv: the time limit of the headless run was reached\n");
     status = 3;
+  }
+  // The close path keeps the player's settings, global variables and
+  // already-read text.
+  if (e.interp.gameStarted || e.app.passes > 0 || !e.script.buffer.empty()) {
+    try {
+      SaveGlobalFiles(e);
+    } catch (const ScriptError& err) {
+      std::fprintf(stderr, "sorv: %s\n", err.message.c_str());
+    } catch (const platform::TimeLimitReached&) {
+    }
   }
   // A headless run past its time limit refuses every later clock read, and
   // stopping the sound reads it: the run is over, so that is no failure.

@@ -3,6 +3,7 @@
 #include "interp/error.h"
 #include "platform/memory_budget.h"
 #include "script/reader.h"
+#include "persist/journal.h"
 #include "shell/engine.h"
 #include "values/values.h"
 
@@ -202,6 +203,7 @@ int32_t ReadStrVarTarget(Engine& e, const char* kindMessage, const char* kindTit
 }
 
 void StoreIntLimited(Engine& e, int32_t var, int32_t value) {
+  JournalInt(e, var);
   e.values.intVars[static_cast<size_t>(var)] = value;
   ApplyIntLimits(e);
 }

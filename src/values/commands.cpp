@@ -12,6 +12,7 @@
 #include "interp/error.h"
 #include "platform/memory_budget.h"
 #include "script/reader.h"
+#include "persist/journal.h"
 #include "shell/engine.h"
 
 namespace sorv {
@@ -81,7 +82,11 @@ void MovN(Engine& e, int count) {
   const std::string kind = Format("mov%dの第一引数は数字変数です。", count);
   const int32_t n = ReadIntVarTarget(e, kind.c_str());
   if (n > e.script.numVarCount - count) ReportError(e, kError, "変数番号が範囲外をさしています。");
-  for (int i = 0; i < count; ++i) IntVar(e, n + i) = NextNumber(e);
+  for (int i = 0; i < count; ++i) {
+    const int32_t value = NextNumber(e);
+    JournalInt(e, n + i);
+    IntVar(e, n + i) = value;
+  }
   ApplyIntLimits(e);
 }
 
@@ -202,6 +207,7 @@ void Cmd_mov(Engine& e) {
       const int32_t n = ReadStrVarTarget(e, kind);
       std::string text = NextString(e);
       platform::ReserveMemory(text.size());
+      JournalStr(e, n);
       StrVar(e, n) = std::move(text);
       return;
     }
@@ -209,7 +215,9 @@ void Cmd_mov(Engine& e) {
       ++e.script.pos;
       const ArrayRef ref = ReadArrayRef(e, ArrayRefMode::Element);
       const int32_t value = NextNumber(e);
-      ArrayElement(e, ref) = value;
+      int32_t& cell = ArrayElement(e, ref);
+      JournalCell(e, &cell);
+      cell = value;
       return;
     }
     default:
@@ -247,6 +255,7 @@ void Cmd_add(Engine& e) {
   std::string joined = StrVar(e, n) + NextString(e);
   if (joined.size() >= kMaxStringBytes) ReportError(e, kError, "足し合わせた結果の文字列が長すぎます。");
   platform::ReserveMemory(joined.size());
+  JournalStr(e, n);
   StrVar(e, n) = std::move(joined);
 }
 

@@ -27,7 +27,11 @@ while IFS= read -r line || [ -n "$line" ]; do
   esac
 done < "$dir/expect"
 
-timeout 60 "$sorv" --headless "${args[@]}" "$dir" > "$out/stdout" 2> "$out/stderr"
+# The game runs from a copy: the engine writes its settings and saves
+# beside the game, and the source tree must stay as it is.
+cp -r "$dir" "$out/game"
+for i in "${!args[@]}"; do args[$i]=${args[$i]//$dir/$out/game}; done
+timeout 60 "$sorv" --headless "${args[@]}" "$out/game" > "$out/stdout" 2> "$out/stderr"
 status=$?
 fail=0
 if [ "$status" != "$want_status" ]; then

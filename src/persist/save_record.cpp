@@ -330,7 +330,10 @@ void CaptureRecord(Engine& e, SaveRecord& r) {
   r.allSpHide = r.allSpHide2 = sc.allSpHide ? 1 : 0;
   r.lookback = e.messageLog.enabled ? 1 : 0;
   r.buttonImage = e.buttons.imageTag;
-  r.arrays.resize(e.values.arrays.size());
+  size_t arrayBytes = 0;
+  for (const ArrayDesc& a : e.values.arrays) arrayBytes += a.elems.size() * 4;
+  r.arraysTooLarge = arrayBytes > kSaveImageSize;
+  r.arrays.resize(r.arraysTooLarge ? 0 : e.values.arrays.size());
   for (size_t i = 0; i < r.arrays.size(); ++i) r.arrays[i] = e.values.arrays[i].elems;
   r.effectSpeed = e.effects.speed;
   r.eraseWindow = w.keepOnStanding ? 2 : w.eraseOnHide;

@@ -29,6 +29,9 @@ struct SavedSprite2 {
 };
 
 struct SaveRecord {
+  // The arrays alone are larger than the image: they are not copied, and the
+  // record cannot be written.
+  bool arraysTooLarge = false;
   int32_t version = kSaveFormatVersion;
   int32_t bold = 0, shadow = 0;
   int32_t logLineLength = 0;

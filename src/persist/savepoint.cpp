@@ -109,14 +109,14 @@ void MaterialiseSavePoint(Engine& e) {
   if (img.bytes.capacity() < kSaveImageSize) img.bytes.reserve(kSaveImageSize);
   img.bytes.clear();
   CaptureRecord(e, img.capture);
-  bool fits = WriteRecordBody(img.capture, img.bytes, kSaveImageSize);
+  bool fits = !img.capture.arraysTooLarge && WriteRecordBody(img.capture, img.bytes, kSaveImageSize);
   e.interp.depth = depth;
   Redo(e);
   ClearJournal(sp);
-  if (!fits) {
-    img.bytes.clear();
-    ReportError(e, "エラー", "セーブデータが大きすぎます");
-  }
+  // A state too large for the image is reported when a save asks for it,
+  // not here: a game that never saves at this point goes on.
+  img.tooLarge = !fits;
+  if (!fits) img.bytes.clear();
 }
 
 bool SavePointJournaled(const CommandEntry* cmd) {

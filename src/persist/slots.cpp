@@ -320,6 +320,7 @@ const std::vector<uint8_t>& FinishedSaveImage(Engine& e) {
   MaterialiseSavePoint(e);
   SavePointState& sp = e.savePoints;
   SaveImageState& img = e.saveImage;
+  if (img.tooLarge) ReportError(e, "エラー", "セーブデータが大きすぎます");
   if (!sp.finished) {
     sp.finished = true;
     PositionNumbers(e, sp.position, img.capture.line, img.capture.statement);

@@ -19,6 +19,7 @@ struct SaveImageState {
   SaveRecord capture;          // reused by every capture so a save point allocates nothing new
   SaveExtras extras;
   bool saveFailed = false;     // the last slot write did not reach the disk
+  bool tooLarge = false;       // the last save point's state does not fit the image
   bool loaded = false;         // loadgame ran
   std::string lastError;       // UTF-8, why the last save or load failed
   Surface screenshot;          // getscreenshot's copy

@@ -421,3 +421,20 @@ TEST(SaveRecordParse, EveryPrefixIsHandled) {
 
 }  // namespace
 }  // namespace sorv
+
+namespace sorv {
+namespace {
+
+// Arrays larger than the save image do not stop a game at its save points:
+// only a save asks for the image, and that save reports it.
+TEST(SaveImage, AStateTooLargeForTheImageIsReportedOnlyBySaving) {
+  const std::string head = "*define\ndim ?0[99999]\ngame\n*start\nmov ?0[5],7\nあ\\\n";
+  auto quiet = test::RunScript(head + "い\\\nend\n");
+  EXPECT_EQ(quiet.status, 0) << quiet.errorText;
+  auto saved = test::RunScript(head + "savegame 1\nend\n");
+  EXPECT_EQ(saved.status, 1);
+  EXPECT_EQ(saved.errorMessage, "セーブデータが大きすぎます");
+}
+
+}  // namespace
+}  // namespace sorv

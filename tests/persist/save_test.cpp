@@ -428,8 +428,8 @@ namespace {
 // Arrays larger than the save image do not stop a game at its save points:
 // only a save asks for the image, and that save reports it.
 TEST(SaveImage, AStateTooLargeForTheImageIsReportedOnlyBySaving) {
-  const std::string head = "*define\ndim ?0[99999]\ngame\n*start\nmov ?0[5],7\nあ\\\n";
-  auto quiet = test::RunScript(head + "い\\\nend\n");
+  const std::string head = "*define\ndim ?0[99999]\ngame\n*start\nmov ?0[5],7\n\x82\xa0\\\n";
+  auto quiet = test::RunScript(head + "\x82\xa2\\\nend\n");
   EXPECT_EQ(quiet.status, 0) << quiet.errorText;
   auto saved = test::RunScript(head + "savegame 1\nend\n");
   EXPECT_EQ(saved.status, 1);

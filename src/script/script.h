@@ -68,6 +68,18 @@ struct ScriptState {
   // that hostile script text cannot exhaust the native stack.
   int readNesting = 0;
 
+  // Numeric arguments that are a plain number or "%" and a plain number,
+  // remembered by the position they start at so that a statement run again
+  // skips reading them (values/expr.cpp). Entries of an older text never match.
+  struct CachedNumber {
+    int32_t pos = -1;    // where the argument starts; -1 = empty slot
+    int32_t next = 0;    // ScriptPos behind it and its blanks
+    uint32_t text = 0;   // textGeneration it was read from
+    int32_t value = 0;   // the number, or the variable's number
+    bool intVar = false;
+  };
+  std::vector<CachedNumber> numberCache;
+
   const char* data() const { return buffer.data(); }
   char* data() { return buffer.data(); }
   unsigned char at(int32_t p) const { return static_cast<unsigned char>(buffer[static_cast<size_t>(p)]); }

@@ -80,6 +80,15 @@ struct ScriptState {
   };
   std::vector<CachedNumber> numberCache;
 
+  // The label a `goto` written with "*name" went to, by the position of its
+  // argument (labels.cpp).
+  struct CachedJump {
+    int32_t pos = -1;  // where the argument starts; -1 = empty slot
+    uint32_t text = 0;
+    int32_t label = 0;  // into labels
+  };
+  std::vector<CachedJump> jumpCache;
+
   const char* data() const { return buffer.data(); }
   char* data() { return buffer.data(); }
   unsigned char at(int32_t p) const { return static_cast<unsigned char>(buffer[static_cast<size_t>(p)]); }
@@ -99,6 +108,8 @@ void AllocateBanks(Engine& e);
 void BuildLabelIndex(Engine& e);
 // Sets ScriptPos to the label (name without '*', any case) and logs it.
 void JumpToLabel(Engine& e, std::string_view name);
+// Reads a label argument and jumps to it, as `goto` does.
+void JumpToLabelArgument(Engine& e);
 // Position of a label, or -1 when there is none (does not log).
 int32_t FindLabel(const Engine& e, std::string_view name);
 

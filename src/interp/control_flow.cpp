@@ -90,11 +90,7 @@ void CallEngineSubroutine(Engine& e, const std::string& label, const char* overf
   JumpToLabel(e, label);
 }
 
-void Cmd_goto(Engine& e) {
-  std::string label;
-  ReadLabelName(e, label);
-  JumpToLabel(e, label);
-}
+void Cmd_goto(Engine& e) { JumpToLabelArgument(e); }
 
 void Cmd_gosub(Engine& e) {
   if (e.interp.depth > kMaxGosubDepth) ReportError(e, kStackTitle, "gosub文のせいでスタックが溢れました。");

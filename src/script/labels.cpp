@@ -96,6 +96,43 @@ void JumpToLabel(Engine& e, std::string_view name) {
   AddLabelLog(e, lower);
 }
 
+namespace {
+
+constexpr size_t kJumpCacheSlots = 1024;
+
+size_t JumpSlot(int32_t pos) { return (static_cast<uint32_t>(pos) * 2654435761u) >> 22; }
+
+}  // namespace
+
+void JumpToLabelArgument(Engine& e) {
+  ScriptState& s = e.script;
+  const int32_t start = s.pos;
+  // Only the script's own text is remembered, never the scratch line.
+  const bool cacheable = s.textGeneration != 0 && start >= 0 && start < s.scratchOffset;
+  if (cacheable && !s.jumpCache.empty()) {
+    const ScriptState::CachedJump& c = s.jumpCache[JumpSlot(start)];
+    if (c.pos == start && c.text == s.textGeneration && static_cast<size_t>(c.label) < s.labels.size()) {
+      const Label& label = s.labels[static_cast<size_t>(c.label)];
+      s.pos = label.pos;
+      AddLabelLog(e, label.name);
+      return;
+    }
+  }
+  // A name from a string variable may differ next time; one written
+  // directly names the same label for as long as the text stays.
+  int32_t p = start;
+  while (IsBlank(s.at(p))) ++p;
+  const bool direct = s.at(p) == '*';
+  std::string name;
+  ReadLabelName(e, name);
+  JumpToLabel(e, name);
+  if (!cacheable || !direct) return;
+  const int32_t idx = s.labelIndex.Find(s.labels, Lower(name));
+  if (idx < 0) return;
+  if (s.jumpCache.empty()) s.jumpCache.resize(kJumpCacheSlots);
+  s.jumpCache[JumpSlot(start)] = {start, s.textGeneration, idx};
+}
+
 FileLine PositionToFileLine(const ScriptState& s, int32_t position) {
   int f = 0, n = 0, start = 0;
   int32_t limit = std::min<int32_t>(position, static_cast<int32_t>(s.buffer.size()));

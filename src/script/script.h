@@ -68,6 +68,27 @@ struct ScriptState {
   // that hostile script text cannot exhaust the native stack.
   int readNesting = 0;
 
+  // Numeric arguments that are a plain number or "%" and a plain number,
+  // remembered by the position they start at so that a statement run again
+  // skips reading them (values/expr.cpp). Entries of an older text never match.
+  struct CachedNumber {
+    int32_t pos = -1;    // where the argument starts; -1 = empty slot
+    int32_t next = 0;    // ScriptPos behind it and its blanks
+    uint32_t text = 0;   // textGeneration it was read from
+    int32_t value = 0;   // the number, or the variable's number
+    bool intVar = false;
+  };
+  std::vector<CachedNumber> numberCache;
+
+  // The label a `goto` written with "*name" went to, by the position of its
+  // argument (labels.cpp).
+  struct CachedJump {
+    int32_t pos = -1;  // where the argument starts; -1 = empty slot
+    uint32_t text = 0;
+    int32_t label = 0;  // into labels
+  };
+  std::vector<CachedJump> jumpCache;
+
   const char* data() const { return buffer.data(); }
   char* data() { return buffer.data(); }
   unsigned char at(int32_t p) const { return static_cast<unsigned char>(buffer[static_cast<size_t>(p)]); }
@@ -87,6 +108,8 @@ void AllocateBanks(Engine& e);
 void BuildLabelIndex(Engine& e);
 // Sets ScriptPos to the label (name without '*', any case) and logs it.
 void JumpToLabel(Engine& e, std::string_view name);
+// Reads a label argument and jumps to it, as `goto` does.
+void JumpToLabelArgument(Engine& e);
 // Position of a label, or -1 when there is none (does not log).
 int32_t FindLabel(const Engine& e, std::string_view name);
 

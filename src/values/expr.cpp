@@ -203,14 +203,78 @@ struct ValueStack {
   return values.items[0];
 }
 
-}  // namespace
+constexpr size_t kNumberCacheSlots = 4096;
 
-int32_t ReadNumberArgument(Engine& e) {
+size_t NumberSlot(int32_t pos) { return (static_cast<uint32_t>(pos) * 2654435761u) >> 20; }
+
+// Only the script's own text is remembered: the scratch line behind it is
+// rewritten for every line handed in.
+bool NumberCacheable(const ScriptState& s, int32_t start) {
+  return s.textGeneration != 0 && start >= 0 && start < s.scratchOffset;
+}
+
+// Remembers the argument read from `start` to ScriptPos when its text is
+// blanks, an optional "%" and blanks, digits, blanks: its value then depends
+// on nothing but the text (and, for "%", on the variable it names).
+void RememberNumber(ScriptState& s, int32_t start, int32_t value) {
+  if (!NumberCacheable(s, start)) return;
+  const int32_t end = s.pos;
+  int32_t p = start;
+  while (p < end && IsBlank(s.at(p))) ++p;
+  bool intVar = false;
+  if (p < end && s.at(p) == '%') {
+    intVar = true;
+    ++p;
+    while (p < end && IsBlank(s.at(p))) ++p;
+  }
+  uint32_t digits = 0;
+  int count = 0;
+  while (p < end && IsDigit(s.at(p))) {
+    digits = digits * 10u + static_cast<uint32_t>(s.at(p++) - '0');
+    ++count;
+  }
+  while (p < end && IsBlank(s.at(p))) ++p;
+  if (count == 0 || p != end) return;
+  if (s.numberCache.empty()) s.numberCache.resize(kNumberCacheSlots);
+  s.numberCache[NumberSlot(start)] = {start, end, s.textGeneration,
+                                      intVar ? static_cast<int32_t>(digits) : value, intVar};
+}
+
+// Reading proper, kept out of line so that a remembered argument does not
+// set up the token list's frame.
+[[gnu::noinline]] int32_t ReadAndRemember(Engine& e, int32_t start) {
   TokenList tokens;
   ReadTokens(e, tokens);
   // Most arguments are a single operand; it needs no evaluation.
-  if (tokens.count == 1) return tokens.items[0].value;
+  if (tokens.count == 1) {
+    RememberNumber(e.script, start, tokens.items[0].value);
+    return tokens.items[0].value;
+  }
   return Evaluate(e, tokens);
+}
+
+}  // namespace
+
+int32_t ReadNumberArgument(Engine& e) {
+  ScriptState& s = e.script;
+  const int32_t start = s.pos;
+  // A remembered argument reads no deeper than "%" and its number, so the
+  // nesting bound it would have met on reading is checked here.
+  if (!s.numberCache.empty() && s.readNesting + 2 <= kMaxReadNesting) {
+    const ScriptState::CachedNumber& c = s.numberCache[NumberSlot(start)];
+    if (c.pos == start && c.text == s.textGeneration && NumberCacheable(s, start)) {
+      if (!c.intVar) {
+        s.pos = c.next;
+        return c.value;
+      }
+      // A variable number out of range is left to the reader, which reports it.
+      if (c.value >= 0 && c.value < s.numVarCount) {
+        s.pos = c.next;
+        return e.values.intVars[static_cast<size_t>(c.value)];
+      }
+    }
+  }
+  return ReadAndRemember(e, start);
 }
 
 }  // namespace sorv

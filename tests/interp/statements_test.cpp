@@ -238,6 +238,19 @@ TEST(Statements, RunAgainAStatementFindsTheSameCommandUnlessItChanged) {
   EXPECT_EQ(d.errorTitle, "構文エラー");
 }
 
+// A goto taken again goes where its text says: a label written directly
+// is the same label, one in a string variable is read afresh.
+TEST(Statements, GotoTakenAgainFollowsAChangedVariable) {
+  auto r = RunScript(
+      "*define\ngame\n*start\nmov $0,\"*b\"\n*top\ninc %0\nif %0=2 mov $0,\"*c\"\n"
+      "if %0=3 goto *done\ngoto $0\n*b\nadd %1,1\ngoto *top\n*c\nadd %2,1\ngoto   *TOP\n"
+      "*done\nif lchk *c mov %3,1\nend\n");
+  ASSERT_EQ(r.status, 0) << r.errorText;
+  EXPECT_EQ(r.Int(1), 1);
+  EXPECT_EQ(r.Int(2), 1);
+  EXPECT_EQ(r.Int(3), 1);
+}
+
 }  // namespace
 }  // namespace sorv
 

@@ -1,6 +1,8 @@
 // The numeric expression reader: precedence, wrap-around arithmetic, unary
 // minus, where an expression ends, and the errors it reports.
 #include <climits>
+#include <string>
+#include <vector>
 
 #include "values_fixture.h"
 
@@ -97,6 +99,60 @@ TEST_F(ExprTest, SizeAndNestingAreBounded) {
 
   LoadScriptFromText(e, std::string(5000, '[') + "1");
   EXPECT_EQ(ErrorOf([&] { ReadNumberArgument(e); }).title, "エラー");
+}
+
+// Arguments in the script's own text are remembered by position: reading one
+// again must give what reading it afresh gives, value, end and errors alike.
+TEST(ExprRemembered, ReadingAgainMatchesAFreshRead) {
+  const std::vector<std::string> lines = {
+      "1,",    " 12 \tgoto",  "%3",     "% 3 ,2", "%3+1",   "1modx", "-5",   "7 mod 2",
+      "%9999", "0000000000000000042", "%1*%2", "2147483648", "%[1]", "?0[0]",
+  };
+  std::string text;
+  std::vector<int32_t> starts;
+  for (const std::string& l : lines) {
+    starts.push_back(static_cast<int32_t>(text.size()));
+    text += l + "\n";
+  }
+  test::ScriptEngine fresh(text);
+  test::ScriptEngine again(text);
+  // Reads the argument at `start`; an error becomes a value of its own.
+  auto read = [](Engine& e, int32_t start) {
+    e.script.pos = start;
+    e.script.readNesting = 0;
+    try {
+      int32_t v = ReadNumberArgument(e);
+      return std::to_string(v) + "@" + std::to_string(e.script.pos - start);
+    } catch (const ScriptError& err) {
+      return "error " + err.title + " " + err.message;
+    }
+  };
+  auto vars = [](Engine& e, int32_t a, int32_t b) {
+    e.values.intVars[1] = a;
+    e.values.intVars[2] = b;
+    e.values.intVars[3] = a * b;
+  };
+  for (int round = 0; round < 3; ++round) {
+    vars(*fresh, round, 5 - round);
+    vars(*again, round, 5 - round);
+    for (int32_t start : starts) {
+      fresh->script.numberCache.clear();
+      EXPECT_EQ(read(*again, start), read(*fresh, start)) << "at " << start << " in round " << round;
+    }
+  }
+  // Fewer variables: a remembered "%3" beyond them is refused as reading it is.
+  fresh->script.numVarCount = 3;
+  again->script.numVarCount = 3;
+  fresh->script.numberCache.clear();
+  EXPECT_EQ(read(*again, starts[2]), read(*fresh, starts[2]));
+  EXPECT_EQ(read(*again, starts[2]).substr(0, 5), "error");
+  // So is one at the nesting bound.
+  again->script.pos = starts[0];
+  again->script.readNesting = kMaxReadNesting;
+  EXPECT_THROW(ReadNumberArgument(*again), ScriptError);
+  // Another text at the same positions is read afresh.
+  LoadScriptFromText(*again, "9\n");
+  EXPECT_EQ(read(*again, 0), "9@1");
 }
 
 }  // namespace

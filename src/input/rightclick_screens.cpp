@@ -5,6 +5,7 @@
 // a game that tuned its menu for one screen size sees it where it expects.
 #include <algorithm>
 #include <cstring>
+#include <deque>
 
 #include "graphics/scene.h"
 #include "input/input.h"
@@ -37,8 +38,9 @@ const std::string& Numeral(int32_t slot) {
 }
 
 const std::string& Sjis(const char* utf8) {
-  // The few fixed texts of these screens, converted once.
-  static std::vector<std::pair<const char*, std::string>> cache;
+  // The few fixed texts of these screens, converted once; a deque keeps
+  // the references handed out valid as it grows.
+  static std::deque<std::pair<const char*, std::string>> cache;
   for (const auto& [key, value] : cache) {
     if (key == utf8) return value;
   }

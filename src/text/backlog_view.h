@@ -21,7 +21,8 @@ struct BacklogView {
   std::array<std::string, 4> arrowTags;  // the tags the pictures were loaded from
   bool open = false;
   int32_t page = 0;       // 1 = the newest committed page
-  int32_t pagesShown = 0; // page turns drawn since the viewer opened (tests read it)
+  int32_t pagesShown = 0;  // pages drawn since the viewer opened
+  std::string shownText;   // the page drawn last
 };
 
 // Installs the text flow's and the text window's log hooks and the waits'

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <utility>
 
+#include "archive/lookup.h"
 #include "graphics/image_load.h"
 #include "graphics/scene.h"
 #include "input/input.h"
@@ -22,6 +23,13 @@ namespace sorv {
 namespace {
 
 constexpr uint32_t kKeyRepeatMs = 125;
+
+// The file an image tag names: behind the ";" of a tag with options.
+std::string FileOfTag(const std::string& tag) {
+  if (tag.empty() || tag[0] != ':') return tag;
+  size_t semi = tag.find(';');
+  return semi == std::string::npos ? std::string() : tag.substr(semi + 1);
+}
 
 enum Arrow { kUpHover = 0, kUpNormal = 1, kDownHover = 2, kDownNormal = 3 };
 
@@ -69,9 +77,9 @@ class Viewer {
       if (v_.arrowTags[k] == tags[k] && v_.arrows[k].HasSurface()) continue;
       v_.arrows[k].Clear();
       v_.arrowTags[k] = tags[k];
-      // A missing picture leaves that arrow out; the viewer still works
-      // with the wheel and the keys.
-      if (!tags[k].empty()) LoadImage(e_, v_.arrows[k], tags[k]);
+      // A missing picture leaves that arrow out (most games ship none);
+      // the viewer still works with the wheel and the keys.
+      if (!tags[k].empty() && ArchiveFileExists(e_, FileOfTag(tags[k]))) LoadImage(e_, v_.arrows[k], tags[k]);
     }
   }
 
@@ -201,6 +209,7 @@ class Viewer {
   void Draw() {
     const std::string& text = log_.entries[log_.entries.size() - static_cast<size_t>(v_.page)];
     RenderPage(text);
+    v_.shownText = text;
     e_.textWindow.window.shown = 1;
     ++v_.pagesShown;
     if (SpriteArrows()) {

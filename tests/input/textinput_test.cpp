@@ -6,6 +6,7 @@
 
 #include "input/textinput.h"
 #include "platform/encoding.h"
+#include "shell/window.h"
 #include "support/engine_fixture.h"
 
 namespace sorv {
@@ -44,7 +45,7 @@ TEST(TextEdit, RefusesWhatShiftJisCannotHoldAndWhatOverflows) {
   TextEdit t;
   EXPECT_FALSE(t.Type(0x1F600));  // an emoji
   EXPECT_FALSE(t.Type(0x0A));     // a control character
-  EXPECT_FALSE(t.Type(0x4E2A));   // a character with no code page 932 form
+  EXPECT_FALSE(t.Type(0xAC00));   // a character with no code page 932 form
   EXPECT_EQ(t.Length(), 0u);
   for (size_t i = 0; i < TextEdit::kCapacity; ++i) t.Type('x');
   EXPECT_FALSE(t.Type('y'));

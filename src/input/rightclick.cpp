@@ -55,6 +55,8 @@ void SetChipsVisible(Engine& e, bool visible) {
   for (int32_t sprite : e.textSettings.windowChips) e.textWindow.hooks.setSpriteVisible(e, sprite, visible);
 }
 
+// The questions are drawn with Shift-JIS glyphs: the characters are the
+// forms that code page has.
 std::string Question(const char* utf8) { return platform::Utf8ToSjis(utf8); }
 
 // A confirmed return to the start: sound stops at once, the statement loop
@@ -83,12 +85,12 @@ void SlotPasses(Engine& e, bool forSave, SavedScreen& saved) {
     std::string name;
     int32_t row = ShowSlotMenu(e, forSave, name);
     if (row < 0) break;
-    std::string question = name + Question(forSave ? "是否在存檔？" : "是否読取該存檔？");
+    std::string question = name + Question(forSave ? "是否在存盤？" : "是否読取該存盤？");
     int32_t answer = ConfirmInWindow(e, question);
     if (WaitAbandoned(e)) return;
     if (answer != 1) continue;
     if (forSave) {
-      if (rc.slots.save && !rc.slots.save(e, row + 1)) {
+      if (!rc.slots.save || !rc.slots.save(e, row + 1)) {
         e.platform->ShowMessageBox("エラー", "セーブできませんでした。", platform::MessageBoxButtons::Ok,
                                    platform::MessageBoxIcon::Error);
       }

@@ -143,7 +143,32 @@ TEST(SlotMenu, SavingChoosesASlotAndConfirms) {
   ASSERT_EQ(status, 0) << e.app.errorText;
   EXPECT_EQ(saved, std::vector<int32_t>{2});
   // The last screen was the confirmation: the slot's name and the question.
-  EXPECT_EQ(e.rightClick.screenStrings.front(), Utf8ToSjis("しおり  二是否在存檔？"));
+  EXPECT_EQ(e.rightClick.screenStrings.front(), Utf8ToSjis("しおり  二是否在存盤？"));
+  EXPECT_EQ(e.rightClick.screenStrings.front().find('?'), std::string::npos);  // every glyph is drawable
+}
+
+TEST(Systemcall, FollowsTheRightClickMode) {
+  // Backlog mode: systemcall save opens the log instead; subroutine mode:
+  // systemcall does nothing.
+  auto r = test::RunWithEvents(Game("rlookback\n", "一\\\nsystemcall save\nend\n"), "1000 click 1 1\n1100 click 1 1\n");
+  ASSERT_EQ(r.status, 0) << r.errorText;
+  EXPECT_EQ(r.engine->backlog.shownText, Utf8ToSjis("一"));
+  EXPECT_TRUE(r.engine->rightClick.screenStrings.empty());
+  auto sub = test::RunWithEvents(Game("rgosub *r\n", "systemcall save\nmov %1,5\nend\n*r\nmov %1,1\nreturn\n"), "");
+  ASSERT_EQ(sub.status, 0) << sub.errorText;
+  EXPECT_EQ(sub.Int(1), 5);
+  EXPECT_TRUE(sub.engine->rightClick.screenStrings.empty());
+}
+
+TEST(Confirmation, ArrowKeysAndEnterAnswer) {
+  // systemcall reset: Right goes to "no", Enter answers it, the game goes
+  // on; the second time Left goes to "yes".
+  auto r = test::RunWithEvents(Game("", "gettimer %3\nif %3>1500 goto *done\nsystemcall reset\nmov %1,1\n"
+                                        "systemcall reset\nmov %1,2\nend\n*done\nmov %4,1\nend\n"),
+                               "1000 key right\n1200 key enter\n1400 key left\n1600 key enter\n");
+  ASSERT_EQ(r.status, 0) << r.errorText;
+  EXPECT_EQ(r.Int(1), 0);  // the reset cleared it
+  EXPECT_EQ(r.Int(4), 1);  // and the game started again
 }
 
 TEST(SlotMenu, RowTexts) {

@@ -357,6 +357,11 @@ void Cmd_menu_click_def(Engine& e) {
 
 void Cmd_menu_automode(Engine& e) { StartAutoMode(e); }
 
+void Cmd_menu_dwavvol(Engine& e) {
+  TakeLeftButtonUp(e);
+  ShowVolumeScreen(e);
+}
+
 void Cmd_menu_cd_on(Engine& e) {
   SetCdAudioOn(e, true);
   CheckMenuItem(e, kMenuCdOn, true);

@@ -71,6 +71,9 @@ int32_t ShowSlotMenu(Engine& e, bool forSave, std::string& nameOut);
 int32_t ConfirmInWindow(Engine& e, std::string_view questionSjis);
 // The menu of rmenu items: the chosen entry or -1.
 int32_t ShowRightClickMenu(Engine& e);
+// The volume screen (the menu's volume item): music, effects and voice,
+// changed with Left/Right or a click on a bar.
+void ShowVolumeScreen(Engine& e);
 // Hides the text window until the player clicks or presses Space or Escape.
 void HideWindowUntilClick(Engine& e);
 

@@ -13,6 +13,7 @@
 #include "platform/encoding.h"
 #include "script/reader.h"
 #include "shell/engine.h"
+#include "sound/internal.h"
 #include "sound/sound.h"
 #include "text/text_window.h"
 
@@ -209,6 +210,22 @@ class MenuInput {
 };
 
 bool NobodyAnswers(Engine& e) { return !e.platform || e.platform->Unattended(); }
+
+// The screen as it was, put back when a screen opened from the script closes.
+class SavedScreenCopy {
+ public:
+  explicit SavedScreenCopy(Engine& e) : e_(e), bits_(e.scene.scene.bits) {}
+  void Restore() {
+    Surface& s = e_.scene.scene;
+    if (bits_.size() != s.bits.size()) return;
+    s.bits = bits_;
+    if (e_.textWindow.hooks.present) e_.textWindow.hooks.present(e_, TextRect{0, 0, s.width, s.height});
+  }
+
+ private:
+  Engine& e_;
+  std::vector<uint8_t> bits_;
+};
 
 }  // namespace
 
@@ -452,6 +469,101 @@ int32_t ConfirmInWindow(Engine& e, std::string_view question) {
     PlayMenuSelectVoice(e, kSoundCancel);
   }
   return -1;
+}
+
+// ---- The volume screen --------------------------------------------------------
+
+namespace {
+
+// One row of the volume screen: music, effects, voice.
+void SetVolume(Engine& e, int row, int32_t volume) {
+  int32_t a = 100 - std::clamp(volume, 0, 100);
+  SoundSettings& s = e.soundSettings;
+  SoundState& st = e.sound;
+  if (row == 0) {
+    s.musicAtt = a;
+    st.channelAtt[kIntroChannel] = st.channelAtt[kLoopChannel] = a;
+    ApplyMusicGain(e);
+  } else if (row == 1) {
+    s.seAtt = a;
+    for (int ch = 1; ch < kIntroChannel; ++ch) {
+      if (!ChannelPlaying(e, ch)) continue;
+      st.channelAtt[static_cast<size_t>(ch)] = a;
+      ApplyChannelGain(e, ch);
+    }
+  } else {
+    s.voiceAtt = a;
+    st.channelAtt[kVoiceChannel] = a;
+    ApplyChannelGain(e, kVoiceChannel);
+  }
+}
+
+int32_t VolumeOf(const Engine& e, int row) {
+  int32_t a = row == 0 ? MusicAttenuation(e) : row == 1 ? EffectAttenuation(e) : VoiceAttenuation(e);
+  return 100 - std::clamp(a, 0, 100);
+}
+
+std::string VolumeBar(int32_t volume) {
+  std::string bar;
+  for (int k = 0; k < 10; ++k) bar += Sjis(k < (volume + 5) / 10 ? "■" : "□");
+  return bar;
+}
+
+}  // namespace
+
+void ShowVolumeScreen(Engine& e) {
+  const ShellSettings& s = e.shellSettings;
+  SavedScreenCopy saved(e);
+  MenuScreen screen(e);
+  PlayMenuSelectVoice(e, kSoundOpen);
+  const char* labels[3] = {"音楽", "効果音", "音声"};
+  int32_t W = screen.W(), H = screen.H(), advX = screen.AdvX(), advY = screen.AdvY();
+  const int32_t labelX = W / 2 - 7 * advX, barX = W / 2 - 3 * advX;
+  auto rowY = [&](int row) { return H / 2 - (1 - row) * advY - advY / 2; };
+  int selected = 0;
+  auto draw = [&](int row, bool record) {
+    screen.Draw(Sjis(labels[row]), labelX, rowY(row), row == selected ? s.menuHoverColour : s.menuNormalColour, record);
+    screen.Draw(VolumeBar(VolumeOf(e, row)), barX, rowY(row), s.menuNormalColour, record);
+  };
+  for (int row = 0; row < 3; ++row) draw(row, true);
+  if (!NobodyAnswers(e)) {
+    MenuInput input(e);
+    while (!WaitAbandoned(e)) {
+      input.Pump();
+      int d = input.Arrow(false);
+      if (d != 0) {
+        int old = selected;
+        selected = (selected + d + 3) % 3;
+        draw(old, false);
+        draw(selected, false);
+        PlayMenuSelectVoice(e, kSoundHover);
+      }
+      bool left = KeyHeld(e, vk::kLeft), right = KeyHeld(e, vk::kRight);
+      if ((left || right) && input.Arrow(true) != 0) {
+        SetVolume(e, selected, VolumeOf(e, selected) + (right ? 10 : -10));
+        draw(selected, false);
+      }
+      if (input.TakeLeftClick()) {
+        int32_t px = e.input.pointerX, py = e.input.pointerY;
+        int row = -1;
+        for (int r = 0; r < 3; ++r) {
+          if (py >= rowY(r) && py < rowY(r) + advY) row = r;
+        }
+        if (row < 0 || px < barX || px >= barX + 10 * advX) break;
+        int old = selected;
+        selected = row;
+        SetVolume(e, row, ((px - barX) / advX + 1) * 10);
+        draw(old, false);
+        draw(row, false);
+      }
+      if (input.Cancelled()) {
+        input.WaitEscapeReleased();
+        break;
+      }
+    }
+  }
+  PlayMenuSelectVoice(e, kSoundCancel);
+  saved.Restore();
 }
 
 }  // namespace sorv

@@ -378,7 +378,7 @@ const CommandEntry kCatalogue[] = {
     {"menu_click_page", "system", false, Cmd_menu_click_page},
     {"menu_click_def", "system", false, Cmd_menu_click_def},
     {"menu_automode", "system", false, Cmd_menu_automode},
-    {"menu_dwavvol", "system", false, nullptr},
+    {"menu_dwavvol", "system", false, Cmd_menu_dwavvol},
     {"menu_cd_on", "system", false, Cmd_menu_cd_on},
     {"menu_cd_off", "system", false, Cmd_menu_cd_off},
     {"menu_end", "system", false, Cmd_menu_end},

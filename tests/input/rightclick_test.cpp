@@ -189,3 +189,19 @@ TEST(SlotMenu, RowTexts) {
 
 }  // namespace
 }  // namespace sorv
+
+namespace sorv {
+namespace {
+
+TEST(VolumeScreen, ArrowsChangeTheChosenVolume) {
+  auto r = test::RunWithEvents(Game("", "mp3vol 50\nsevol 50\nmenu_dwavvol\nend\n"),
+                               "1000 key right\n1200 key right\n1400 key down\n1600 key left\n1800 key escape\n");
+  ASSERT_EQ(r.status, 0) << r.errorText;
+  EXPECT_EQ(r.engine->soundSettings.musicAtt, 30);
+  EXPECT_EQ(r.engine->soundSettings.seAtt, 60);
+  ASSERT_EQ(r.engine->rightClick.screenStrings.size(), 6u);
+  EXPECT_EQ(r.engine->rightClick.screenStrings[1], Utf8ToSjis("■■■■■□□□□□"));
+}
+
+}  // namespace
+}  // namespace sorv

@@ -54,6 +54,20 @@ TEST(MessageLog, TextWithoutBreaksTagsAndPageChecks) {
   EXPECT_EQ(bad.errorMessage, "gettaglogの引数は文字変数です。");
 }
 
+TEST(LogSprite, ShowsTheTextOnASpriteTaggedBklg) {
+  auto r = test::RunScript(Game("", "logsp 5,\"あい\",10,20\nlogsph2 6,\"え\",0,0,20,20,2,0\nend\n"));
+  ASSERT_EQ(r.status, 0) << r.errorText;
+  const Sprite& a = r.engine->scene.sprites[5];
+  EXPECT_EQ(a.tag, "bklg");
+  EXPECT_TRUE(a.visible);
+  EXPECT_EQ(a.x, 10);
+  EXPECT_EQ(a.y, 20);
+  EXPECT_EQ(a.image.CellWidth(), 2 * 26 + 2);  // two glyphs of the window's size and the shadow
+  const Sprite& b = r.engine->scene.sprites[6];
+  EXPECT_FALSE(b.visible);
+  EXPECT_EQ(b.image.surface.height, 20 + 2);
+}
+
 TEST(BacklogViewer, TheWheelShowsThePreviousPageAndAClickCloses) {
   // Page two waits at 1000: the wheel opens the log on page one, a click
   // closes it, the next click ends the wait.

@@ -13,6 +13,8 @@
 #include "graphics/scene_commands.h"
 #include "input/buttons.h"
 #include "input/commands.h"
+#include "input/rightclick.h"
+#include "input/textinput.h"
 #include "interp/control_flow.h"
 #include "interp/define_commands.h"
 #include "interp/files.h"
@@ -21,6 +23,7 @@
 #include "persist/commands.h"
 #include "shell/menu.h"
 #include "sound/commands.h"
+#include "text/backlog_view.h"
 #include "text/text_commands.h"
 #include "text/textflow.h"
 #include "values/commands.h"
@@ -128,20 +131,20 @@ const CommandEntry kCatalogue[] = {
     {"setcursor", "text", false, Cmd_setcursor},
     {"textbtnstart", "text", false, Cmd_textbtnstart},
     {"toplain", "text", false, Cmd_toplain},
-    {"lookbackon", "backlog", false, nullptr},
-    {"lookbackoff", "backlog", false, nullptr},
-    {"lookbackflush", "backlog", false, nullptr},
-    {"logsp", "backlog", false, nullptr},
-    {"logsp2", "backlog", false, nullptr},
-    {"logsph", "backlog", false, nullptr},
-    {"logsph2", "backlog", false, nullptr},
-    {"getlog", "backlog", false, nullptr},
-    {"gettaglog", "backlog", false, nullptr},
-    {"getlogtext", "backlog", false, nullptr},
-    {"kidokumode", "backlog", false, nullptr},
-    {"checkpage", "backlog", false, nullptr},
-    {"getnextline", "backlog", false, nullptr},
-    {"gettext", "backlog", false, nullptr},
+    {"lookbackon", "backlog", false, Cmd_lookbackon},
+    {"lookbackoff", "backlog", false, Cmd_lookbackoff},
+    {"lookbackflush", "backlog", false, Cmd_lookbackflush},
+    {"logsp", "backlog", false, Cmd_logsp},
+    {"logsp2", "backlog", false, Cmd_logsp2},
+    {"logsph", "backlog", false, Cmd_logsph},
+    {"logsph2", "backlog", false, Cmd_logsph2},
+    {"getlog", "backlog", false, Cmd_getlog},
+    {"gettaglog", "backlog", false, Cmd_gettaglog},
+    {"getlogtext", "backlog", false, Cmd_getlogtext},
+    {"kidokumode", "backlog", false, Cmd_kidokumode},
+    {"checkpage", "backlog", false, Cmd_checkpage},
+    {"getnextline", "backlog", false, Cmd_getnextline},
+    {"gettext", "backlog", false, Cmd_gettext},
     {"bg", "images", false, Cmd_bg},
     {"ld", "images", false, Cmd_ld},
     {"cl", "images", false, Cmd_cl},
@@ -307,10 +310,10 @@ const CommandEntry kCatalogue[] = {
     {"getcselstr", "buttons", false, Cmd_getcselstr},
     {"nextcsel", "buttons", false, Cmd_nextcsel},
     {"getmouseover", "buttons", false, Cmd_getmouseover},
-    {"textfield", "textinput", false, nullptr},
-    {"inputstr", "textinput", false, nullptr},
-    {"input", "textinput", false, nullptr},
-    {"inputnum", "textinput", false, nullptr},
+    {"textfield", "textinput", false, Cmd_textfield},
+    {"inputstr", "textinput", false, Cmd_inputstr},
+    {"input", "textinput", false, Cmd_input},
+    {"inputnum", "textinput", false, Cmd_inputnum},
     {"play", "sound", false, Cmd_play},
     {"playonce", "sound", false, Cmd_playonce},
     {"playstop", "sound", false, Cmd_playstop},
@@ -370,17 +373,17 @@ const CommandEntry kCatalogue[] = {
     {"savescreenshot", "save", false, Cmd_savescreenshot},
     {"savescreenshot2", "save", false, Cmd_savescreenshot2},
     {"deletescreenshot", "save", false, Cmd_deletescreenshot},
-    {"rmode", "system", false, nullptr},
-    {"systemcall", "system", false, nullptr},
-    {"menu_full", "system", false, nullptr},
-    {"menu_window", "system", false, nullptr},
-    {"menu_click_page", "system", false, nullptr},
-    {"menu_click_def", "system", false, nullptr},
-    {"menu_automode", "system", false, nullptr},
-    {"menu_dwavvol", "system", false, nullptr},
-    {"menu_cd_on", "system", false, nullptr},
-    {"menu_cd_off", "system", false, nullptr},
-    {"menu_end", "system", false, nullptr},
+    {"rmode", "system", false, Cmd_rmode},
+    {"systemcall", "system", false, Cmd_systemcall},
+    {"menu_full", "system", false, Cmd_menu_full},
+    {"menu_window", "system", false, Cmd_menu_window},
+    {"menu_click_page", "system", false, Cmd_menu_click_page},
+    {"menu_click_def", "system", false, Cmd_menu_click_def},
+    {"menu_automode", "system", false, Cmd_menu_automode},
+    {"menu_dwavvol", "system", false, Cmd_menu_dwavvol},
+    {"menu_cd_on", "system", false, Cmd_menu_cd_on},
+    {"menu_cd_off", "system", false, Cmd_menu_cd_off},
+    {"menu_end", "system", false, Cmd_menu_end},
     {"caption", "system", false, Cmd_caption},
     {"minimizewindow", "system", false, Cmd_minimizewindow},
     {"mesbox", "system", false, Cmd_mesbox},

@@ -98,9 +98,12 @@ void Cmd_pretextgosub(Engine& e) {
 
 void Cmd_loadgosub(Engine& e) { SetHookLabel(e, e.interp.loadGosub); }
 
-// The "on" switch of the right-click gosub is also what makes a right click
-// call it instead of showing the system menu.
-void Cmd_rgosub(Engine& e) { SetHookLabel(e, e.interp.rGosub); }
+// A right click now calls the routine: the right-click mode becomes the
+// subroutine mode, until rmenu, rlookback or roff choose another.
+void Cmd_rgosub(Engine& e) {
+  SetHookLabel(e, e.interp.rGosub);
+  e.shellSettings.rightClickMode = kRightClickSubroutine;
+}
 
 void Cmd_trap(Engine& e) {
   ClickTrap& t = e.interp.clickTrap;

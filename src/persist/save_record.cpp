@@ -249,7 +249,7 @@ void CaptureRecord(Engine& e, SaveRecord& r) {
   r.bold = w.bold;
   r.shadow = w.shadow;
   r.logLineLength = e.messageLog.lineLength;
-  r.rightClickEnable = x.rightClickEnable;
+  r.rightClickEnable = e.rightClick.enabled;
   r.colourValue = r.colour = r.colourValue2 = tw.colour.Rgb();
   for (int k = 0; k < 2; ++k) {
     const std::string& tag = e.text.cursors[k].tag;

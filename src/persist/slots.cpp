@@ -192,6 +192,7 @@ void Apply(Engine& e, SaveRecord& r, Staged& st, int32_t position) {
   w.shadow = r.shadow;
   e.messageLog.lineLength = r.logLineLength;
   x.rightClickEnable = r.rightClickEnable;
+  e.rightClick.enabled = r.rightClickEnable;
   tw.colour.Set(r.colour);
   for (size_t k = 0; k < 2; ++k) {
     WaitCursor& c = e.text.cursors[k];

@@ -96,9 +96,20 @@ class Platform {
   virtual MessageBoxAnswer ShowMessageBox(const std::string& titleUtf8, const std::string& textUtf8,
                                           MessageBoxButtons buttons, MessageBoxIcon icon) = 0;
 
+  // The clipboard's text as UTF-8 (empty when it holds none), and putting
+  // text there. Without a system clipboard the text stays in this process.
+  virtual std::string ClipboardText() { return clipboard_; }
+  virtual void SetClipboardText(const std::string& utf8) { clipboard_ = utf8; }
+  // Where typed text goes on the screen, in game coordinates, so that an
+  // input method shows its candidates beside it.
+  virtual void SetTextInputArea(int x, int y, int w, int h) { (void)x, (void)y, (void)w, (void)h; }
+
   // Called once when the run ends, whatever ended it; the headless backend
   // writes its screenshot here.
   virtual void Shutdown() = 0;
+
+ private:
+  std::string clipboard_;
 };
 
 std::unique_ptr<Platform> CreateSdlPlatform(const Options& options);

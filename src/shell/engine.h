@@ -11,6 +11,7 @@
 #include "graphics/settings.h"
 #include "input/buttons.h"
 #include "input/input.h"
+#include "input/rightclick.h"
 #include "interp/files.h"
 #include "interp/interp.h"
 #include "lua/lua_state.h"
@@ -29,6 +30,7 @@
 #include "sound/settings.h"
 #include "sound/sound.h"
 #include "text/backlog.h"
+#include "text/backlog_view.h"
 #include "text/textflow.h"
 #include "text/settings.h"
 #include "text/text_window.h"
@@ -71,6 +73,8 @@ struct Engine {
   TextWindow textWindow;  // window geometry, fonts, glyph drawing, text layer
   EffectState effects;    // effect speed and skip switches, transition buffers
   LuaState lua;           // the Lua bridge
+  BacklogView backlog;    // the backlog viewer's arrows
+  RightClickState rightClick;  // the right-click action, its menus and slot access
 
   // Resolves a name as the engine writes it against the game directory.
   std::string Path(const std::string& name) const { return platform::ResolvePath(gameDir, name); }

@@ -27,6 +27,7 @@ void Initialise(Engine& e) {
   app.saveImageInMemory = true;
   app.tempDir = platform::TempDirectory();
   SeedRandom(e, e.platform->NowMs());
+  InstallRightClickHooks(e);
 
   InitialiseSound(e);
   BindLuaBridge(e);
@@ -112,6 +113,7 @@ void ResetGame(Engine& e) {
   ResetScene(e);
   ResetButtons(e);
   LoadDefaultWaitCursors(e);
+  ResetRightClick(e);
   ClearLocalVariables(e);
   InterpState& in = e.interp;
   in.depth = 0;

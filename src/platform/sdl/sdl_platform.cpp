@@ -307,6 +307,27 @@ class SdlPlatform final : public Platform {
     return pressed < 0 ? dismissed : static_cast<MessageBoxAnswer>(pressed);
   }
 
+  std::string ClipboardText() override {
+    char* text = SDL_GetClipboardText();
+    std::string out = text ? text : "";
+    SDL_free(text);
+    return out;
+  }
+
+  void SetClipboardText(const std::string& utf8) override { SDL_SetClipboardText(utf8.c_str()); }
+
+  // The input method places its candidate window under this rectangle,
+  // given in window pixels.
+  void SetTextInputArea(int x, int y, int w, int h) override {
+    int fw, fh, ww = 0, wh = 0;
+    FrameSize(fw, fh);
+    if (window_) SDL_GetWindowSize(window_, &ww, &wh);
+    Viewport v = FitViewport(ww, wh, fw, fh);
+    if (fw <= 0 || fh <= 0) return;
+    SDL_Rect r{v.x + x * v.w / fw, v.y + y * v.h / fh, std::max(1, w * v.w / fw), std::max(1, h * v.h / fh)};
+    SDL_SetTextInputRect(&r);
+  }
+
   void Shutdown() override {
     if (window_) SDL_HideWindow(window_);
   }

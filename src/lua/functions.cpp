@@ -12,6 +12,7 @@
 #include "lua/bridge.h"
 #include "lua/lua_call.h"
 #include "persist/savepoint.h"
+#include "plugin/plugin.h"
 #include "platform/encoding.h"
 #include "script/reader.h"
 #include "script/script.h"
@@ -523,14 +524,8 @@ int SVSleep(LuaCall& c) {
   return 0;
 }
 
-void FinalizeLayers(Engine& e) {
-  for (LayerSlot& slot : e.layers.slots) {
-    if (slot.used && slot.finalize) slot.finalize();
-  }
-}
-
 void EndGame(Engine& e) {
-  FinalizeLayers(e);
+  FinalizeLayerPlugins(e);
   e.app.endByScript = true;
   e.app.closeRequested = true;
 }

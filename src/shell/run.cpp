@@ -12,6 +12,7 @@
 #include "interp/files.h"
 #include "lua/bridge.h"
 #include "platform/fs.h"
+#include "plugin/plugin.h"
 #include "shell/engine.h"
 #include "shell/window.h"
 #include "sound/sound.h"
@@ -121,6 +122,7 @@ void ResetGame(Engine& e) {
 
 int RunEngine(Engine& e) {
   int status = 0;
+  PluginEngineScope plugins(e);
   try {
     Initialise(e);
     while (!e.app.closeRequested) {
@@ -149,6 +151,7 @@ int RunEngine(Engine& e) {
   StopAllSound(e);
   CloseSound(e);
   CloseCsvFile(e);
+  FinalizeLayerPlugins(e);
   FinalizeLuaBridge(e);
   FreeLibraries(e);
   return status;

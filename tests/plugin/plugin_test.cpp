@@ -182,6 +182,32 @@ TEST(EffectPlugin, RunsThroughTheTransition) {
   EXPECT_TRUE(halfway);
   ASSERT_TRUE(last.ok);
   EXPECT_EQ(last.At(630, 470), 0xFFFFFFu);
+
+  // Effect libraries are held to the game directory like every plug-in.
+  r = g.Run("*define\neffect 2,99,400,\"../halves.dll/x\"\ngame\n*start\nbg white,2\nend\n");
+  EXPECT_NE(r.errorText.find("エフェクトに指定したDLLが不正です"), std::string::npos) << r.errorText;
+  EXPECT_NE(r.stderrText.find("outside the game directory"), std::string::npos) << r.stderrText;
+}
+
+// The real executable: a plug-in resolves the engine's functions against it.
+TEST(CommandPlugin, RunsInsideTheSorvExecutable) {
+  PluginGame g;
+  g.dir.Write("0.txt",
+              "*define\ngame\n*start\nbg black,1\nexec_dll \"paint.dll/10,20,30,40,00ff00\"\n"
+              "getret %1\nif %1 == 1200 exec_dll \"paint.dll/0,0,5,5,0000ff\"\nend\n");
+  std::string command = std::string(SORV_BINARY) + " --headless --screenshot " + g.out.File("shot.png") + " " +
+                        g.dir.path() + " 2>&1";
+  FILE* p = popen(command.c_str(), "r");
+  ASSERT_NE(p, nullptr);
+  std::string output;
+  char buf[256];
+  while (size_t n = fread(buf, 1, sizeof buf, p)) output.append(buf, n);
+  EXPECT_EQ(pclose(p), 0) << output;
+  EXPECT_NE(output.find("loaded plug-in library paint.dll from " + g.dir.path()), std::string::npos) << output;
+  RgbImage shot = g.Shot();
+  ASSERT_TRUE(shot.ok);
+  EXPECT_EQ(shot.At(20, 30), kGreen);
+  EXPECT_EQ(shot.At(0, 0), kBlue);
 }
 
 // The exported functions called as a plug-in would, on the state a game

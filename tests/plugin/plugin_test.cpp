@@ -2,6 +2,7 @@
 // tests/plugins/, copied into a game directory.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -148,6 +149,20 @@ TEST(LayerPlugin, TimerMovesTheSquareAndItIsDrawnAtItsSpriteDepth) {
   EXPECT_EQ(shot.At(214, 20), kGreen);
   EXPECT_EQ(shot.At(190, 20), kBlue);
   EXPECT_EQ(shot.At(195, 35), kBlue);  // below the square
+}
+
+TEST(LayerPlugin, ShowingAndRemovingTheSpriteRedrawsTheLayer) {
+  PluginGame g;
+  test::RunResult r = g.Run(
+      "*define\nsetlayer 3,0,\"mover.dll/ff0000\"\ngame\n*start\nbg black,1\n"
+      "lsp 5,\"*3\",0,0\nprint 1\ncsp 5\nprint 1\nend\n",
+      true);
+  ASSERT_EQ(r.status, 0) << r.errorText;
+  std::vector<int> shown;
+  for (const std::string& frame : Frames(g.out)) shown.push_back(SquareAt(ReadPngRgb(frame)));
+  EXPECT_NE(std::find(shown.begin(), shown.end(), 0), shown.end());  // no timer: it stays at 0
+  ASSERT_FALSE(shown.empty());
+  EXPECT_EQ(shown.back(), -1);
 }
 
 TEST(LayerPlugin, MissingLibrariesAndEntriesLeaveTheGameGoingOn) {

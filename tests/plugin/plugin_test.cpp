@@ -243,8 +243,14 @@ TEST(PluginExports, SpritesDibsAndHandles) {
   EXPECT_EQ(shown(0, 100), kBlue);
   DrawSP(1, -4, 255, 10, 100);  // the first cell
   EXPECT_EQ(shown(10, 100), kRed);
+  DrawSP2(1, 5, 255, 100, 200, 200, 200, 90);  // the last cell, twice its size, about (100, 200)
+  EXPECT_EQ(shown(100, 200), kBlue);
+  EXPECT_EQ(shown(98, 199), kBlue);
+  EXPECT_EQ(shown(101, 202), kBlue);
+  EXPECT_EQ(shown(96, 196), 0u);
   DrawClear();
   EXPECT_EQ(shown(10, 100), 0u);
+  EXPECT_EQ(shown(100, 200), 0u);
   RenderSprite(1, 9, 20, 100, 255);  // into the scene, never past the sprite's pixels
   EXPECT_EQ(test::At(e.scene.scene, 20, 100), kBlue);
   EXPECT_EQ(test::At(e.scene.scene, 22, 100), 0u);

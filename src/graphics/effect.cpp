@@ -6,6 +6,7 @@
 #include <algorithm>
 
 #include "graphics/effect_plugin.h"
+#include "plugin/plugin.h"
 #include "graphics/transition.h"
 #include "interp/error.h"
 #include "script/reader.h"
@@ -55,7 +56,7 @@ void RunPluginEffect(Engine& e, const EffectRequest& fx, bool skipping) {
   size_t slash = fx.image.find('/');
   std::string library = fx.image.substr(0, slash);
   std::string parameters = slash == std::string::npos ? std::string() : fx.image.substr(slash + 1);
-  auto effect = reinterpret_cast<SorvEffect>(BindEntry(e, library, "Effect"));
+  auto effect = reinterpret_cast<SorvEffect>(BindPluginEntry(e, library, "Effect"));
   if (!effect) ReportError(e, "エラー", "エフェクトに指定したDLLが不正です");
   int32_t duration = fx.duration;
   if (e.effects.speed == 1) duration /= 2;

@@ -58,8 +58,17 @@ Sprite2& DefinedSprite2(Engine& e, int32_t n) {
   return sp;
 }
 
+bool IsPluginTag(const std::string& tag);
+
+// A sprite a layer plug-in draws ("*n") may cover anything: its changes
+// redraw the whole screen.
 void MarkSprite(Engine& e, const Sprite& sp) {
-  if (sp.visible && !sp.tag.empty()) MarkDirty(e, SpriteRect(sp));
+  if (!sp.visible || sp.tag.empty()) return;
+  if (IsPluginTag(sp.tag)) {
+    MarkAllDirty(e);
+  } else {
+    MarkDirty(e, SpriteRect(sp));
+  }
 }
 
 void MarkSprite2(Engine& e, const Sprite2& sp) {

@@ -21,6 +21,7 @@
 #include "interp/shell_commands.h"
 #include "lua/commands.h"
 #include "persist/commands.h"
+#include "plugin/plugin.h"
 #include "shell/menu.h"
 #include "sound/commands.h"
 #include "text/backlog_view.h"
@@ -125,7 +126,7 @@ const CommandEntry kCatalogue[] = {
     {"kinsoku", "text", false, Cmd_kinsoku},
     {"texec", "text", false, Cmd_texec},
     {"texec2", "text", false, Cmd_texec2},
-    {"layermessage", "plugin", false, nullptr},
+    {"layermessage", "plugin", false, Cmd_layermessage},
     {"autoclick", "text", false, Cmd_autoclick},
     {"abssetcursor", "text", false, Cmd_abssetcursor},
     {"setcursor", "text", false, Cmd_setcursor},
@@ -406,7 +407,7 @@ const CommandEntry kCatalogue[] = {
     {"testfunc", "files", false, Cmd_testfunc},
     {"addsvadir", "archive", false, Cmd_addsvadir},
     {"luastr", "lua", false, Cmd_luastr},
-    {"exec_dll", "plugin", false, nullptr},
+    {"exec_dll", "plugin", false, Cmd_exec_dll},
     {"mpegplay", "movie", false, nullptr},
     {"mpegplay2", "movie", false, nullptr},
     {"movie", "movie", false, nullptr},

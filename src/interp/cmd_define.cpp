@@ -5,6 +5,7 @@
 #include "interp/error.h"
 #include "interp/game_paths.h"
 #include "interp/shell_commands.h"
+#include "plugin/plugin.h"
 #include "script/reader.h"
 #include "shell/engine.h"
 #include "shell/menu.h"
@@ -69,7 +70,7 @@ constexpr size_t kMaxLibraryArgumentBytes = 8190;
 // Binds one entry of a layer plug-in; a missing entry stays null.
 template <typename Fn>
 Fn BindLayerEntry(Engine& e, const std::string& library, const char* entry) {
-  return reinterpret_cast<Fn>(BindEntry(e, library, entry));
+  return reinterpret_cast<Fn>(BindPluginEntry(e, library, entry));
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include "interp/error.h"
 #include "interp/shell_commands.h"
+#include "plugin/plugin.h"
 #include "script/reader.h"
 #include "shell/engine.h"
 #include "shell/menu.h"
@@ -22,9 +23,7 @@ void Cmd_game(Engine& e) {
   e.menu.menuFace = e.textSettings.defaultFace;
   e.interp.gameStarted = true;
   TickMenuSettings(e);
-  for (const LayerSlot& slot : e.layers.slots) {
-    if (slot.used && slot.initialize) slot.initialize(slot.parameters.c_str());
-  }
+  InitializeLayerPlugins(e);
 }
 
 void Cmd_labelexist(Engine& e) {

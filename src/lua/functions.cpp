@@ -13,6 +13,7 @@
 #include "lua/lua_call.h"
 #include "persist/savepoint.h"
 #include "platform/encoding.h"
+#include "plugin/plugin.h"
 #include "script/reader.h"
 #include "script/script.h"
 #include "shell/engine.h"
@@ -523,14 +524,8 @@ int SVSleep(LuaCall& c) {
   return 0;
 }
 
-void FinalizeLayers(Engine& e) {
-  for (LayerSlot& slot : e.layers.slots) {
-    if (slot.used && slot.finalize) slot.finalize();
-  }
-}
-
 void EndGame(Engine& e) {
-  FinalizeLayers(e);
+  FinalizeLayerPlugins(e);
   e.app.endByScript = true;
   e.app.closeRequested = true;
 }

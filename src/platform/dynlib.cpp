@@ -4,7 +4,10 @@
 #include "platform/dynlib.h"
 
 #include <dlfcn.h>
+#include <link.h>
 #include <strings.h>
+
+#include <vector>
 
 #include "platform/fs.h"
 
@@ -41,6 +44,30 @@ void* FindSymbol(void* library, const std::string& entryName) {
 
 void CloseLibrary(void* library) {
   if (library) dlclose(library);
+}
+
+std::string LibraryLoadError(const std::string& baseDir, const std::string& name) {
+  std::vector<std::string> tries;
+  if (EndsWithDll(name)) tries.push_back(name.substr(0, name.size() - 4) + ".so");
+  tries.push_back(name);
+  for (const std::string& n : tries) {
+    std::string path = ResolvePath(baseDir, n);
+    if (!IsRegularFile(path)) continue;
+    if (path.find('/') == std::string::npos) path = "./" + path;
+    if (void* lib = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL)) {
+      dlclose(lib);
+      return "loads now";
+    }
+    const char* why = dlerror();
+    return why ? why : "cannot be loaded";
+  }
+  return "not found";
+}
+
+std::string LibraryFile(void* library) {
+  link_map* map = nullptr;
+  if (!library || dlinfo(library, RTLD_DI_LINKMAP, &map) != 0 || !map || !map->l_name) return std::string();
+  return map->l_name;
 }
 
 }  // namespace sorv::platform

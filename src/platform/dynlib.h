@@ -15,4 +15,11 @@ void* OpenLibrary(const std::string& baseDir, const std::string& name);
 void* FindSymbol(void* library, const std::string& entryName);
 void CloseLibrary(void* library);
 
+// Why OpenLibrary(baseDir, name) finds no library, for the player: the
+// loader's own message for a file that is there but cannot be loaded, or
+// "not found".
+std::string LibraryLoadError(const std::string& baseDir, const std::string& name);
+// The file a loaded library came from.
+std::string LibraryFile(void* library);
+
 }  // namespace sorv::platform

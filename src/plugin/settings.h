@@ -3,6 +3,8 @@
 
 #include <array>
 #include <cstdint>
+#include <exception>
+#include <set>
 #include <string>
 
 namespace sorv {
@@ -30,6 +32,19 @@ struct LayerSlot {
 
 struct LayerSettings {
   std::array<LayerSlot, kLayerSlots> slots;
+  bool initialized = false;  // `game` ran Initialize
+  bool finalized = false;    // Finalize ran; it runs once
+};
+
+// The engine's side of the plug-in calls.
+struct PluginState {
+  bool running = false;  // a command plug-in is running
+  // A script error (or any other) raised inside an exported function while a
+  // plug-in was calling it: it cannot travel through the plug-in's frames,
+  // so it is kept here and raised when the plug-in returns.
+  std::exception_ptr pending;
+  std::set<void*> dibBlocks;        // pixel blocks AllocDIB handed out
+  std::set<std::string> reported;   // libraries whose load failure was told
 };
 
 }  // namespace sorv

@@ -65,6 +65,7 @@ struct Engine {
   PersistSettings persistSettings;
   ShellSettings shellSettings;
   LayerSettings layers;
+  PluginState plugins;    // command plug-in calls and the exported functions
   MenuState menu;
   CsvState csv;
   ImageState images;      // image loading

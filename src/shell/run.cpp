@@ -12,6 +12,7 @@
 #include "lua/bridge.h"
 #include "persist/global_files.h"
 #include "platform/fs.h"
+#include "plugin/plugin.h"
 #include "shell/engine.h"
 #include "shell/window.h"
 #include "sound/sound.h"
@@ -131,6 +132,7 @@ void ResetGame(Engine& e) {
 
 int RunEngine(Engine& e) {
   int status = 0;
+  PluginEngineScope plugins(e);
   try {
     Initialise(e);
     while (!e.app.closeRequested) {
@@ -181,6 +183,7 @@ int RunEngine(Engine& e) {
   } catch (const platform::TimeLimitReached&) {
   }
   CloseCsvFile(e);
+  FinalizeLayerPlugins(e);
   FinalizeLuaBridge(e);
   FreeLibraries(e);
   return status;

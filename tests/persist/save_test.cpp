@@ -438,3 +438,34 @@ TEST(SaveImage, AStateTooLargeForTheImageIsReportedOnlyBySaving) {
 
 }  // namespace
 }  // namespace sorv
+
+namespace sorv {
+namespace {
+
+// What was read in one run stays read in the next: skipping with kidokumode
+// passes the pages read before a restart and stops at the first page that
+// was never shown.
+TEST(AlreadyRead, SkipStopsAtTheFirstUnreadPageAfterARestart) {
+  test::TempDir dir;
+  dir.Write("0.txt", platform::Utf8ToSjis("*define\nkidokuskip\ngame\n*start\nkidokumode 1\n"
+                                          "fileexist %1,\"kidoku.dat\"\nあ@\nい@\nisskip %4\n"
+                                          "if %1==1 goto *more\nend\n*more\nう@\nisskip %2\ngettimer %3\nend\n"));
+  platform::Options plain;
+  plain.headless = true;
+  auto first = test::RunGameDir(dir.path(), plain);
+  ASSERT_EQ(first.status, 0) << first.errorText;
+  ASSERT_TRUE(platform::IsRegularFile(dir.File("kidoku.dat")));
+  dir.Write("events", "1000 text n\n3000 click 5 5\n");
+  platform::Options options;
+  options.headless = true;
+  options.eventsFile = dir.File("events");
+  auto second = test::RunGameDir(dir.path(), options);
+  ASSERT_EQ(second.status, 0) << second.errorText;
+  EXPECT_EQ(second.Int(1), 1);
+  EXPECT_EQ(second.Int(4), 1);  // the pages read before were skipped
+  EXPECT_EQ(second.Int(2), 0);  // the unread page stopped the skip
+  EXPECT_GE(second.Int(3), 3000);  // and waited for the click
+}
+
+}  // namespace
+}  // namespace sorv

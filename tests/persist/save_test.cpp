@@ -8,6 +8,7 @@
 #include <iterator>
 
 #include "persist/bitmap_file.h"
+#include "platform/encoding.h"
 #include "persist/global_files.h"
 #include "persist/save_record.h"
 #include "persist/slots.h"

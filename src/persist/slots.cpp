@@ -160,6 +160,13 @@ bool StageBackground(Engine& e, const SaveRecord& r, int32_t slot, TaggedImage& 
   }
   if (!CreateSurface(out.surface, w, h)) return true;
   if (name == "white") FillRect(out.surface, Rect{0, 0, w, h}, 0xFFFFFF);
+  // bg #rrggbb keeps its colour as the name.
+  if (name.size() == 7 && name[0] == '#' &&
+      name.find_first_not_of("0123456789abcdefABCDEF", 1) == std::string::npos) {
+    FillRect(out.surface, Rect{0, 0, w, h}, static_cast<int32_t>(std::stol(name.substr(1), nullptr, 16)));
+    out.tag = name;
+    return true;
+  }
   if (name.empty() || name == "black" || name == "white") {
     out.tag = name;
     return true;

@@ -101,6 +101,9 @@ bool TickLayer(Engine& e, int32_t n) {
 }  // namespace
 
 void* BindPluginEntry(Engine& e, const std::string& library, const char* entry) {
+  // A name that leads outside the game is the script's error, like every
+  // other library a script names; nothing is opened.
+  CheckLibraryName(e, library);
   std::string relative;
   if (!NormaliseGameName(library, relative) || relative.empty()) {
     if (e.plugins.reported.insert(library).second) {

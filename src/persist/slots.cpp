@@ -341,11 +341,22 @@ const std::vector<uint8_t>& FinishedSaveImage(Engine& e) {
   return img.bytes;
 }
 
-bool SaveSlot(Engine& e, int32_t n) {
+namespace {
+
+// Writes slot n from the image of the last save point, with savegame2's name
+// suffix in the same write so the slot never exists without it.
+bool WriteSlot(Engine& e, int32_t n, const std::string* name) {
   SaveImageState& img = e.saveImage;
   if (!e.savePoints.taken) TakeSavePoint(e);
-  const std::vector<uint8_t>& bytes = FinishedSaveImage(e);
-  img.saveFailed = !WriteEngineFile(e, SlotFileName(n), bytes.data(), bytes.size());
+  std::vector<uint8_t> named;
+  const std::vector<uint8_t>* bytes = &FinishedSaveImage(e);
+  if (name) {
+    named = *bytes;
+    std::string suffix = "\"" + *name + "\"*";
+    named.insert(named.end(), suffix.begin(), suffix.end());
+    bytes = &named;
+  }
+  img.saveFailed = !WriteEngineFile(e, SlotFileName(n), bytes->data(), bytes->size());
   if (img.saveFailed) {
     e.platform->ShowMessageBox("エラー", "セーブできませんでした。\n" + img.lastError, platform::MessageBoxButtons::Ok,
                                platform::MessageBoxIcon::Error);
@@ -363,30 +374,11 @@ bool SaveSlot(Engine& e, int32_t n) {
   return true;
 }
 
-bool SaveSlotWithName(Engine& e, int32_t n, const std::string& name) {
-  SaveImageState& img = e.saveImage;
-  if (!e.savePoints.taken) TakeSavePoint(e);
-  // The name goes into the same write, so the slot never exists without it.
-  std::vector<uint8_t> bytes = FinishedSaveImage(e);
-  std::string suffix = "\"" + name + "\"*";
-  bytes.insert(bytes.end(), suffix.begin(), suffix.end());
-  img.saveFailed = !WriteEngineFile(e, SlotFileName(n), bytes.data(), bytes.size());
-  if (img.saveFailed) {
-    e.platform->ShowMessageBox("エラー", "セーブできませんでした。\n" + img.lastError, platform::MessageBoxButtons::Ok,
-                               platform::MessageBoxIcon::Error);
-    return false;
-  }
-  if (e.scene.backgroundName == "*bgcpy") {
-    std::vector<uint8_t> bmp = BitmapFileBytes(e.scene.background.surface);
-    WriteEngineFile(e, ShotFileName(n), bmp.data(), bmp.size());
-  } else {
-    ::unlink(WritePath(e, ShotFileName(n)).c_str());
-  }
-  if (LuaHasCallback(e, LuaEvent::Save) && !LuaCallback(e, LuaEvent::Save, n)) {
-    ReportError(e, "エラー", "セーブのコールバック関数でエラーが出ました。");
-  }
-  return true;
-}
+}  // namespace
+
+bool SaveSlot(Engine& e, int32_t n) { return WriteSlot(e, n, nullptr); }
+
+bool SaveSlotWithName(Engine& e, int32_t n, const std::string& name) { return WriteSlot(e, n, &name); }
 
 LoadResult LoadSlot(Engine& e, int32_t n) {
   SaveImageState& img = e.saveImage;

@@ -56,4 +56,8 @@ void DefineSpline(SplineSlot& slot, const double* xs, const double* ys, int coun
 // points that are not strictly increasing.
 bool EvaluateSpline(const SplineSlot& slot, double x, double& y, const char*& error);
 
+// The system-call names Lua (SVSystemCall) and native plug-ins share: close,
+// end, reset, full, window, automode, skip, skipoff. False for any other name.
+bool RunSystemCallName(Engine& e, const std::string& what);
+
 }  // namespace sorv

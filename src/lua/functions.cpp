@@ -532,26 +532,7 @@ void EndGame(Engine& e) {
 
 int SVSystemCall(LuaCall& c) {
   c.Check("SVSystemCall", "s", "SVSystemCall(str)");
-  Engine& e = c.e;
-  std::string what = c.Str(1);
-  if (what == "close") {
-    RequestClose(e);
-  } else if (what == "end") {
-    EndGame(e);
-  } else if (what == "reset") {
-    ResetGame(e);
-  } else if (what == "full" || what == "window") {
-    e.app.fullscreen = what == "full";
-    if (e.platform) e.platform->SetFullscreen(e.app.fullscreen);
-  } else if (what == "automode") {
-    StartAutoMode(e);
-  } else if (what == "skip") {
-    StartSkipMode(e);
-  } else if (what == "skipoff") {
-    EndSkipAndAuto(e);
-  } else {
-    Raise("システムコールの文字列が不正です。");
-  }
+  if (!RunSystemCallName(c.e, c.Str(1))) Raise("システムコールの文字列が不正です。");
   return 0;
 }
 
@@ -794,5 +775,27 @@ void RegisterLuaFunctions(Engine& e) {
 }
 
 void PresentLuaFrame(Engine& e) { PresentWhole(e); }
+
+bool RunSystemCallName(Engine& e, const std::string& what) {
+  if (what == "close") {
+    RequestClose(e);
+  } else if (what == "end") {
+    EndGame(e);
+  } else if (what == "reset") {
+    ResetGame(e);
+  } else if (what == "full" || what == "window") {
+    e.app.fullscreen = what == "full";
+    if (e.platform) e.platform->SetFullscreen(e.app.fullscreen);
+  } else if (what == "automode") {
+    StartAutoMode(e);
+  } else if (what == "skip") {
+    StartSkipMode(e);
+  } else if (what == "skipoff") {
+    EndSkipAndAuto(e);
+  } else {
+    return false;
+  }
+  return true;
+}
 
 }  // namespace sorv

@@ -13,6 +13,7 @@
 #include "input/input.h"
 #include "interp/error.h"
 #include "interp/interp.h"
+#include "lua/bridge.h"
 #include "plugin/plugin.h"
 #include "script/reader.h"
 #include "script/script.h"
@@ -179,27 +180,7 @@ SORV_EXPORT void SorvGetMouse(int32_t* x, int32_t* y) {
 
 SORV_EXPORT void SorvSystemCall(const char* name) {
   Guarded([&](Engine& e) {
-    std::string what = name ? name : "";
-    if (what == "close") {
-      RequestClose(e);
-    } else if (what == "end") {
-      FinalizeLayerPlugins(e);
-      e.app.endByScript = true;
-      e.app.closeRequested = true;
-    } else if (what == "reset") {
-      ResetGame(e);
-    } else if (what == "full" || what == "window") {
-      e.app.fullscreen = what == "full";
-      if (e.platform) e.platform->SetFullscreen(e.app.fullscreen);
-    } else if (what == "automode") {
-      StartAutoMode(e);
-    } else if (what == "skip") {
-      StartSkipMode(e);
-    } else if (what == "skipoff") {
-      EndSkipAndAuto(e);
-    } else {
-      ReportError(e, "エラー", "システムコールの文字列が不正です。");
-    }
+    if (!RunSystemCallName(e, name ? name : "")) ReportError(e, "エラー", "システムコールの文字列が不正です。");
   });
 }
 

@@ -89,48 +89,99 @@ __attribute__((target("avx2"))) size_t SoftRuleAvx2(uint8_t* dst, const uint8_t*
 }
 
 // --- SSE2 (every x86-64 processor): 16 bytes a step ---
+//
+// Here the processor has one vector multiplier at most, so each table entry
+// takes one multiplication instead of two: for 1 <= a <= 254 and any byte v,
+// T[a][v] = (v x (257 a + 1)) >> 16, the high half of one 16-bit product.
+// (257 a + 1) v / 65536 exceeds a v / 255 by v (255 - a) / (255 x 65536),
+// less than 1 / 255, which never carries past the next whole number. For
+// b = 255 - a the factor is 65536 - 257 a, the 16-bit negation of 257 a.
+// The ends a = 0 and a = 255 (where one factor does not fit) give 0 from
+// the products and take the old or the new byte whole.
 
-inline __m128i Div255Sse(__m128i x) {
-  return _mm_srli_epi16(_mm_mulhi_epu16(x, _mm_set1_epi16(static_cast<short>(0x8081))), 7);
+// Bytes of the parity `kOdd` within each 16-bit lane, moved to its low byte.
+template <bool kOdd>
+inline __m128i ParityBytes(__m128i v) {
+  return kOdd ? _mm_srli_epi16(v, 8) : _mm_and_si128(v, _mm_set1_epi16(0x00FF));
 }
 
-inline __m128i MixSse(__m128i a, __m128i s, __m128i o) {
-  __m128i b = _mm_sub_epi16(_mm_set1_epi16(255), a);
-  return _mm_add_epi16(Div255Sse(_mm_mullo_epi16(a, s)), Div255Sse(_mm_mullo_epi16(b, o)));
+template <bool kOdd>
+size_t CrossFadeSse2Parity(uint8_t* dst, const uint8_t* scene, const uint8_t* old, size_t n, uint16_t a) {
+  const __m128i keep = kOdd ? _mm_set1_epi16(0x00FF) : _mm_set1_epi16(static_cast<short>(0xFF00));
+  size_t i = 0;
+  if (a == 0 || a == 255) {
+    const uint8_t* whole = a == 0 ? old : scene;
+    for (; i + 16 <= n; i += 16) {
+      __m128i w = _mm_loadu_si128(reinterpret_cast<const __m128i*>(whole + i));
+      __m128i d = _mm_loadu_si128(reinterpret_cast<const __m128i*>(dst + i));
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + i), _mm_or_si128(_mm_and_si128(keep, d), _mm_andnot_si128(keep, w)));
+    }
+    return i;
+  }
+  const __m128i wa = _mm_set1_epi16(static_cast<short>(257 * a + 1));
+  const __m128i wb = _mm_set1_epi16(static_cast<short>(257 * (255 - a) + 1));
+  for (; i + 16 <= n; i += 16) {
+    __m128i s = ParityBytes<kOdd>(_mm_loadu_si128(reinterpret_cast<const __m128i*>(scene + i)));
+    __m128i o = ParityBytes<kOdd>(_mm_loadu_si128(reinterpret_cast<const __m128i*>(old + i)));
+    __m128i d = _mm_loadu_si128(reinterpret_cast<const __m128i*>(dst + i));
+    __m128i v = _mm_add_epi16(_mm_mulhi_epu16(s, wa), _mm_mulhi_epu16(o, wb));
+    if (kOdd) v = _mm_slli_epi16(v, 8);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + i), _mm_or_si128(_mm_and_si128(keep, d), v));
+  }
+  return i;
 }
 
 size_t CrossFadeSse2(uint8_t* dst, const uint8_t* scene, const uint8_t* old, size_t n, uint16_t a, size_t parity) {
-  const __m128i zero = _mm_setzero_si128(), wa = _mm_set1_epi16(static_cast<short>(a));
-  const __m128i take = parity ? _mm_set1_epi16(static_cast<short>(0xFF00)) : _mm_set1_epi16(0x00FF);
+  return parity ? CrossFadeSse2Parity<true>(dst, scene, old, n, a) : CrossFadeSse2Parity<false>(dst, scene, old, n, a);
+}
+
+// T[a][s] + T[255 - a][o] for 16 bytes with their weights a; kZero and
+// kFull say whether a weight may be 0 or 255.
+template <bool kZero, bool kFull>
+inline __m128i SoftMixSse(__m128i a, __m128i s, __m128i o) {
+  const __m128i zero = _mm_setzero_si128(), one = _mm_set1_epi16(1);
+  __m128i a257lo = _mm_unpacklo_epi8(a, a), a257hi = _mm_unpackhi_epi8(a, a);
+  __m128i lo = _mm_add_epi16(_mm_mulhi_epu16(_mm_unpacklo_epi8(s, zero), _mm_add_epi16(a257lo, one)),
+                             _mm_mulhi_epu16(_mm_unpacklo_epi8(o, zero), _mm_sub_epi16(zero, a257lo)));
+  __m128i hi = _mm_add_epi16(_mm_mulhi_epu16(_mm_unpackhi_epi8(s, zero), _mm_add_epi16(a257hi, one)),
+                             _mm_mulhi_epu16(_mm_unpackhi_epi8(o, zero), _mm_sub_epi16(zero, a257hi)));
+  __m128i v = _mm_packus_epi16(lo, hi);
+  if (kFull) v = _mm_or_si128(v, _mm_and_si128(_mm_cmpeq_epi8(a, _mm_set1_epi8(-1)), s));
+  if (kZero) v = _mm_or_si128(v, _mm_and_si128(_mm_cmpeq_epi8(a, zero), o));
+  return v;
+}
+
+// The weight clamp(level - rule, 0, 255) in bytes. Up to level 255 it is
+// level - rule saturated at 0 (and below 255 short of level 255); above,
+// level - rule is never below 1 and the weight is
+// 255 - (rule - (level - 255)), saturated the same way.
+template <bool kLow, bool kZero, bool kFull>
+size_t SoftRuleSse2Range(uint8_t* dst, const uint8_t* scene, const uint8_t* old, const uint8_t* rule, size_t n,
+                         int16_t level) {
+  const __m128i l = _mm_set1_epi8(static_cast<char>(kLow ? level : level - 255));
+  const __m128i ones = _mm_set1_epi8(-1);
   size_t i = 0;
   for (; i + 16 <= n; i += 16) {
     __m128i s = _mm_loadu_si128(reinterpret_cast<const __m128i*>(scene + i));
     __m128i o = _mm_loadu_si128(reinterpret_cast<const __m128i*>(old + i));
-    __m128i d = _mm_loadu_si128(reinterpret_cast<const __m128i*>(dst + i));
-    __m128i lo = MixSse(wa, _mm_unpacklo_epi8(s, zero), _mm_unpacklo_epi8(o, zero));
-    __m128i hi = MixSse(wa, _mm_unpackhi_epi8(s, zero), _mm_unpackhi_epi8(o, zero));
-    __m128i v = _mm_packus_epi16(lo, hi);
-    __m128i mixed = _mm_or_si128(_mm_and_si128(take, v), _mm_andnot_si128(take, d));
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + i), mixed);
+    __m128i r = _mm_loadu_si128(reinterpret_cast<const __m128i*>(rule + i));
+    __m128i a = kLow ? _mm_subs_epu8(l, r) : _mm_xor_si128(_mm_subs_epu8(r, l), ones);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + i), SoftMixSse<kZero, kFull>(a, s, o));
   }
   return i;
 }
 
 size_t SoftRuleSse2(uint8_t* dst, const uint8_t* scene, const uint8_t* old, const uint8_t* rule, size_t n,
                     int16_t level) {
-  const __m128i zero = _mm_setzero_si128(), l = _mm_set1_epi16(level), top = _mm_set1_epi16(255);
-  size_t i = 0;
-  for (; i + 16 <= n; i += 16) {
-    __m128i s = _mm_loadu_si128(reinterpret_cast<const __m128i*>(scene + i));
-    __m128i o = _mm_loadu_si128(reinterpret_cast<const __m128i*>(old + i));
-    __m128i r = _mm_loadu_si128(reinterpret_cast<const __m128i*>(rule + i));
-    __m128i alo = _mm_min_epi16(_mm_max_epi16(_mm_sub_epi16(l, _mm_unpacklo_epi8(r, zero)), zero), top);
-    __m128i ahi = _mm_min_epi16(_mm_max_epi16(_mm_sub_epi16(l, _mm_unpackhi_epi8(r, zero)), zero), top);
-    __m128i lo = MixSse(alo, _mm_unpacklo_epi8(s, zero), _mm_unpacklo_epi8(o, zero));
-    __m128i hi = MixSse(ahi, _mm_unpackhi_epi8(s, zero), _mm_unpackhi_epi8(o, zero));
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + i), _mm_packus_epi16(lo, hi));
+  if (level <= 0 || level >= 510) {
+    // Every weight is 0 (the old frame) or 255 (the new one).
+    size_t whole = n & ~static_cast<size_t>(15);
+    std::memmove(dst, level <= 0 ? old : scene, whole);
+    return whole;
   }
-  return i;
+  if (level < 255) return SoftRuleSse2Range<true, true, false>(dst, scene, old, rule, n, level);
+  if (level == 255) return SoftRuleSse2Range<true, true, true>(dst, scene, old, rule, n, level);
+  return SoftRuleSse2Range<false, false, true>(dst, scene, old, rule, n, level);
 }
 
 bool HasAvx2() {

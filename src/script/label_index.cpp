@@ -48,10 +48,28 @@ void LabelIndex::Grow(const std::vector<Label>&) {
   }
 }
 
+void LabelIndex::Reserve(size_t count) {
+  size_t want = 1024;
+  while (want < count * 2 + 2) want *= 2;
+  if (want <= slots_.size()) return;
+  if (used_ == 0) {
+    slots_.assign(want, Slot{});
+    return;
+  }
+  while (slots_.size() < want) Grow({});
+}
+
+void LabelIndex::Prefetch(uint32_t hash) const {
+  if (!slots_.empty()) __builtin_prefetch(&slots_[Home(hash, slots_.size() - 1)], 1);
+}
+
 int32_t LabelIndex::Insert(const std::vector<Label>& labels, int32_t idx) {
+  return InsertHashed(labels, idx, static_cast<uint32_t>(Hash(labels[static_cast<size_t>(idx)].name)));
+}
+
+int32_t LabelIndex::InsertHashed(const std::vector<Label>& labels, int32_t idx, uint32_t h) {
   if ((used_ + 1) * 2 > slots_.size()) Grow(labels);
   const std::string& name = labels[static_cast<size_t>(idx)].name;
-  uint32_t h = static_cast<uint32_t>(Hash(name));
   size_t mask = slots_.size() - 1;
   size_t i = Home(h, mask);
   while (slots_[i].idx >= 0) {

@@ -17,6 +17,13 @@ class LabelIndex {
   // Records labels[idx] under its name unless the name is already there;
   // returns the index of the earlier label with that name, or -1.
   int32_t Insert(const std::vector<Label>& labels, int32_t idx);
+  // The same with the name's hash (Hash) already known.
+  int32_t InsertHashed(const std::vector<Label>& labels, int32_t idx, uint32_t hash);
+  // Sizes the table for `count` names at once, so that filling it never
+  // rehashes.
+  void Reserve(size_t count);
+  // Starts loading the slot a hash goes to, ahead of its insertion.
+  void Prefetch(uint32_t hash) const;
   // Index into `labels` of the first label named `lowerName`, or -1.
   int32_t Find(const std::vector<Label>& labels, std::string_view lowerName) const;
 

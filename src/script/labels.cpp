@@ -1,4 +1,5 @@
 // The label index, label jumps and the position-to-line rule.
+#include <algorithm>
 #include <cstring>
 
 #include "interp/error.h"
@@ -39,15 +40,15 @@ static void ReadIndexedName(Engine& e, std::string& name) {
   }
 }
 
-void BuildLabelIndex(Engine& e) {
+// The label scan from `from` on, one label at a time: the rule itself, kept
+// for texts whose line list is not at hand and for the label that ends the
+// scan with an error.
+static void ScanLabelsFrom(Engine& e, int32_t from) {
   ScriptState& s = e.script;
-  s.labels.clear();
-  s.labelIndex.Clear();
-  s.pos = 0;
   std::string name;
   const unsigned char* base = reinterpret_cast<const unsigned char*>(s.data());
   const unsigned char* end = base + s.length;
-  const unsigned char* p = base;
+  const unsigned char* p = base + from;
   for (;;) {
     unsigned char c = *p;
     if (c == '\t' || c == '\n' || c == ' ') {
@@ -80,6 +81,108 @@ void BuildLabelIndex(Engine& e) {
     p = base + s.pos;
   }
   s.pos = static_cast<int32_t>(p - base);
+}
+
+// The same scan over the loader's list of lines that start with '*' or NUL,
+// the only lines where it can stop: first every label is read in order, then
+// the table, sized once, takes them in the same order (the slot of a label a
+// few ahead is fetched while one is placed), so a name defined twice is
+// reported at its second definition as before. A label the rule refuses (a
+// name too long, a full table) hands over to the plain scan at that label,
+// which reports it. Returns where the scan ended, or -1 for such a hand-over.
+static int32_t IndexListedLines(Engine& e, int32_t& handOver) {
+  ScriptState& s = e.script;
+  const unsigned char* b = reinterpret_cast<const unsigned char*>(s.data());
+  const size_t limit = static_cast<size_t>(std::max(s.labelMax, 0));
+  std::vector<uint32_t> hashes;
+  std::vector<int32_t> nameEnds;
+  size_t expect = std::min(s.labelLines.size(), limit);
+  s.labels.reserve(expect);
+  hashes.reserve(expect);
+  nameEnds.reserve(expect);
+  handOver = -1;
+  int32_t ended = s.length;  // the NUL behind the text, unless one comes first
+  int32_t scanned = 0;       // everything before this was passed by the scan
+  constexpr size_t kLinesAhead = 16;
+  const std::vector<int32_t>& lines = s.labelLines;
+  for (size_t li = 0; li < lines.size(); ++li) {
+    // The label lines lie far apart in the text: fetch a few ahead.
+    if (li + kLinesAhead < lines.size()) __builtin_prefetch(b + lines[li + kLinesAhead]);
+    const int32_t line = lines[li];
+    if (line < scanned) continue;
+    int32_t q = line;
+    for (;;) {
+      while (b[q] == ' ' || b[q] == '\t' || b[q] == '\n') ++q;
+      if (b[q] == 0) {
+        ended = q;
+        break;
+      }
+      if (b[q] != '*') {
+        scanned = q + 1;  // the rest of that line holds no label
+        break;
+      }
+      if (s.labels.size() >= limit) {
+        handOver = q;
+        break;
+      }
+      int32_t at = q + 1;
+      while (IsBlank(b[at])) ++at;
+      int32_t nameStart = at;
+      if (IsWordStart(b[at])) {
+        while (IsWordByte(b[at])) ++at;
+      }
+      if (static_cast<size_t>(at - nameStart) > kMaxWordBytes) {
+        handOver = q;
+        break;
+      }
+      Label& label = s.labels.emplace_back();
+      label.name.assign(reinterpret_cast<const char*>(b + nameStart), static_cast<size_t>(at - nameStart));
+      uint64_t h = 1469598103934665603ull;  // LabelIndex::Hash, on the way
+      for (char& c : label.name) {
+        c = static_cast<char>(LowerAscii(static_cast<unsigned char>(c)));
+        h ^= static_cast<unsigned char>(c);
+        h *= 1099511628211ull;
+      }
+      hashes.push_back(static_cast<uint32_t>(h));
+      nameEnds.push_back(at);
+      while (IsBlank(b[at])) ++at;
+      if (b[at] == '\n') ++at;
+      label.pos = at;
+      q = at;
+    }
+    if (handOver >= 0 || b[q] == 0) break;
+  }
+  constexpr size_t kAhead = 8;
+  const size_t count = s.labels.size();
+  s.labelIndex.Reserve(count);
+  for (size_t i = 0; i < std::min(kAhead, count); ++i) s.labelIndex.Prefetch(hashes[i]);
+  for (size_t i = 0; i < count; ++i) {
+    if (i + kAhead < count) s.labelIndex.Prefetch(hashes[i + kAhead]);
+    if (s.labelIndex.InsertHashed(s.labels, static_cast<int32_t>(i), hashes[i]) >= 0) {
+      s.labels.resize(i + 1);
+      s.pos = nameEnds[i];  // the report points at the second definition
+      ReportError(e, "エラー", "ラベル*" + Sjis(s.labels[i].name) + "の多重定義です。");
+    }
+  }
+  return handOver >= 0 ? -1 : ended;
+}
+
+void BuildLabelIndex(Engine& e) {
+  ScriptState& s = e.script;
+  s.labels.clear();
+  s.labelIndex.Clear();
+  s.pos = 0;
+  if (s.textGeneration != 0 && s.labelLinesText == s.textGeneration) {
+    int32_t handOver = -1;
+    int32_t ended = IndexListedLines(e, handOver);
+    if (handOver < 0) {
+      s.pos = ended;
+      return;
+    }
+    ScanLabelsFrom(e, handOver);
+    return;
+  }
+  ScanLabelsFrom(e, 0);
 }
 
 int32_t FindLabel(const Engine& e, std::string_view name) {

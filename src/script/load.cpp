@@ -7,6 +7,7 @@
 
 #include "interp/error.h"
 #include "platform/fs.h"
+#include "script/line_scan.h"
 #include "script/script.h"
 #include "shell/engine.h"
 #include "values/values.h"
@@ -40,21 +41,6 @@ void Append(ScriptState& s, const char* p, size_t n) {
 }
 
 void AppendNewline(ScriptState& s) { s.buffer[static_cast<size_t>(s.length++)] = '\n'; }
-
-// Text mode, done in place on what was just read: a Ctrl-Z byte ends the
-// file and CR LF pairs become LF. Most scripts have neither, and two memchr
-// scans prove it.
-size_t TextModeInPlace(char* p, size_t n) {
-  if (const void* eof = std::memchr(p, 0x1A, n)) n = static_cast<size_t>(static_cast<const char*>(eof) - p);
-  const void* cr = std::memchr(p, '\r', n);
-  if (!cr) return n;
-  size_t w = static_cast<size_t>(static_cast<const char*>(cr) - p);
-  for (size_t i = w; i < n; ++i) {
-    if (p[i] == '\r' && i + 1 < n && p[i + 1] == '\n') continue;
-    p[w++] = p[i];
-  }
-  return w;
-}
 
 void XorInPlace(char* p, size_t n, unsigned char key) {
   for (size_t i = 0; i < n; ++i) p[i] = static_cast<char>(static_cast<unsigned char>(p[i]) ^ key);
@@ -116,7 +102,7 @@ void LoadScrambledSingle(Engine& e, const GameFiles& files) {
   StartBuffer(s, size);
   size_t got = ReadScriptFile(e, files, "svscript.zat", static_cast<int64_t>(size));
   XorInPlace(s.data(), got, 0xD3);
-  s.length += static_cast<int32_t>(got);
+  s.length += static_cast<int32_t>(ScanScriptText(s.data(), got, false, 0, s.labelLines));
   AppendNewline(s);
 }
 
@@ -137,7 +123,7 @@ void LoadScrambledMulti(Engine& e, const GameFiles& files) {
     int32_t at = s.length;
     size_t got = ReadScriptFile(e, files, name, at + static_cast<int64_t>(size));
     XorInPlace(s.data() + at, got, 0xA7);
-    s.length += static_cast<int32_t>(got);
+    s.length += static_cast<int32_t>(ScanScriptText(s.data() + at, got, false, at, s.labelLines));
     AppendNewline(s);
   };
   readOne("svscript.dat", total);
@@ -154,6 +140,7 @@ void LoadBuiltin(Engine& e) {
   s.length = static_cast<int32_t>(n + 1);
   s.scratchOffset = s.length + 512;
   s.fallbackMode = true;
+  ScanScriptText(s.data(), n, false, 0, s.labelLines);
 }
 
 // Numbered text files "0.txt" … "99.txt" ("00.txt" … "09.txt" stand in for
@@ -187,7 +174,7 @@ bool LoadNumbered(Engine& e, const GameFiles& files) {
       // newlines still to come.
       int64_t limit = static_cast<int64_t>(s.scratchOffset) - (100 - i) - 1;
       size_t got = ReadScriptFile(e, files, name, limit);
-      s.length += static_cast<int32_t>(TextModeInPlace(s.data() + s.length, got));
+      s.length += static_cast<int32_t>(ScanScriptText(s.data() + s.length, got, true, s.length, s.labelLines));
     }
     s.fileEnd[static_cast<size_t>(i)] = s.length;
     AppendNewline(s);
@@ -305,6 +292,8 @@ static void ResetScriptState(Engine& e) {
   s.labelMax = 10000;
   s.globalBorder = 200;
   s.readNesting = 0;
+  s.labelLines.clear();
+  s.labelLinesText = 0;
 }
 
 void LoadScript(Engine& e) {
@@ -324,6 +313,7 @@ void LoadScript(Engine& e) {
     }
     LoadBuiltin(e);
   }
+  s.labelLinesText = s.textGeneration;
   // Everything behind the text (its NUL, the scratch area) reads as zero.
   std::memset(s.data() + s.length, 0, s.buffer.size() - static_cast<size_t>(s.length));
 
@@ -343,6 +333,8 @@ void LoadScriptFromText(Engine& e, std::string_view text) {
   StartBuffer(s, text.size());
   s.fromTextFiles = true;
   Append(s, text.data(), text.size());
+  ScanScriptText(s.data(), text.size(), false, 0, s.labelLines);
+  s.labelLinesText = s.textGeneration;
   for (int i = 0; i < 100; ++i) {
     s.fileEnd[static_cast<size_t>(i)] = s.length;
     AppendNewline(s);

@@ -63,6 +63,10 @@ struct ScriptState {
 
   std::vector<Label> labels;  // LabelTable, LabelCount = labels.size()
   LabelIndex labelIndex;
+  // Where lines start with '*' or NUL (after spaces and tabs), in order, as
+  // the loader met them; valid while labelLinesText is textGeneration.
+  std::vector<int32_t> labelLines;
+  uint32_t labelLinesText = 0;
 
   // Depth of nested primaries being read ("%%%%…", "[[[…", "((…"); bounded so
   // that hostile script text cannot exhaust the native stack.

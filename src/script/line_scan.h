@@ -1,0 +1,20 @@
+// One pass over a script file's text as it comes off the disk: the
+// text-mode conversion, and the lines a label may stand on, found together
+// so that the label index need not read the whole text again.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+namespace sorv {
+
+// Scans `n` bytes at `text`, which start a line and are followed in the
+// script by a line feed. With `textMode`, a Ctrl-Z byte ends the text and
+// each CR LF pair becomes LF (in place). Appends to `starts` the position
+// (`base` + offset in the converted text) of every line's first byte that is
+// not a space or a tab, when that byte is '*' or NUL: the only places where
+// the label scan can find a label or its end. Returns the converted length.
+size_t ScanScriptText(char* text, size_t n, bool textMode, int32_t base, std::vector<int32_t>& starts);
+
+}  // namespace sorv

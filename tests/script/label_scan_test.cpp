@@ -1,0 +1,139 @@
+// The label index built from the loader's list of label lines against the
+// plain label scan over the same text, and the loader's text-mode conversion
+// against its definition, on generated scripts full of the awkward cases:
+// blanks before and after names, several labels on one line, CR in and out
+// of CR LF pairs, Ctrl-Z, NUL, names too long, duplicates, a full table.
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "script/script.h"
+#include "support/engine_fixture.h"
+
+namespace sorv {
+namespace {
+
+using test::TempDir;
+
+struct IndexResult {
+  bool failed = false;
+  std::string error;
+  int32_t pos = 0;  // where the scan ended, or where the error points
+  std::vector<std::pair<int32_t, std::string>> labels;
+};
+
+IndexResult Index(Engine& e) {
+  IndexResult r;
+  try {
+    BuildLabelIndex(e);
+    for (const Label& l : e.script.labels) r.labels.emplace_back(l.pos, l.name);
+  } catch (const ScriptError& err) {
+    r.failed = true;
+    r.error = err.message;
+  }
+  r.pos = e.script.pos;
+  return r;
+}
+
+// The indexing through the loader's line list and the plain scan, compared
+// on the engine's current text.
+void ExpectSameIndex(Engine& e, const std::string& what) {
+  ASSERT_EQ(e.script.labelLinesText, e.script.textGeneration) << what;
+  IndexResult listed = Index(e);
+  e.script.labelLinesText = 0;  // forces the plain scan
+  IndexResult plain = Index(e);
+  e.script.labelLinesText = e.script.textGeneration;
+  ASSERT_EQ(listed.failed, plain.failed) << what;
+  EXPECT_EQ(listed.error, plain.error) << what;
+  EXPECT_EQ(listed.pos, plain.pos) << what;
+  if (!listed.failed) {
+    ASSERT_EQ(listed.labels, plain.labels) << what;
+    // Lookups find the first definition of every name.
+    for (const auto& [pos, name] : plain.labels) {
+      int32_t first = -1;
+      for (const auto& [p, n] : plain.labels)
+        if (n == name && first < 0) first = p;
+      EXPECT_EQ(FindLabel(e, name), first) << what;
+    }
+  }
+}
+
+std::string Piece(std::mt19937& rng, bool unique, int& serial) {
+  static const char* kNames[] = {"a", "Start", "l1", "L1", "x_y", "z9", "\x82\xa0", "*b"};
+  auto name = [&] { return unique ? "n" + std::to_string(serial++) : std::string(kNames[rng() % 8]); };
+  switch (rng() % 16) {
+    case 0: return "*" + name() + "\n";
+    case 1: return "  \t*" + name() + " \t\n";
+    case 2: return "*" + name() + " mov %1,2\n";
+    case 3: return "*" + name() + "*" + name() + " *" + name() + "\n";
+    case 4: return "* " + name() + "\r\n";
+    case 5: return "*" + name() + "\r\r\n";
+    case 6: return "mov %1,1 ; *not_a_label\n";
+    case 7: return "\r\n\r\n";
+    case 8: return std::string(rng() % 40, ' ') + "text\r more\n";
+    case 9: return "*9lives\n";
+    case 10: return "*\n";
+    case 11: return "\n\t\n";
+    case 12: return rng() % 8 == 0 ? std::string("\x1a") : std::string("\r");
+    case 13: return rng() % 16 == 0 ? std::string(1, '\0') : std::string("\t");
+    case 14: return rng() % 32 == 0 ? "*" + std::string(255, 'q') + "\n" : "*" + std::string(254, 'k') + "\n";
+    default: return std::string(rng() % 70, 'x') + "\n";
+  }
+}
+
+// Ctrl-Z ends a text file and CR LF pairs become LF.
+std::string TextMode(std::string s) {
+  if (size_t z = s.find('\x1a'); z != std::string::npos) s.resize(z);
+  std::string out;
+  for (size_t i = 0; i < s.size(); ++i)
+    if (!(s[i] == '\r' && i + 1 < s.size() && s[i + 1] == '\n')) out.push_back(s[i]);
+  return out;
+}
+
+TEST(LabelScan, ListedLinesIndexLikeThePlainScan) {
+  std::mt19937 rng(2024);
+  for (int round = 0; round < 300; ++round) {
+    const bool unique = round % 2 == 0;
+    int serial = 0;
+    TempDir dir;
+    std::string expected;
+    const int files = 1 + static_cast<int>(rng() % 3);
+    for (int f = 0; f < files; ++f) {
+      std::string text = f == 0 && round % 7 == 0 ? ";$L12\n" : ";\n";
+      const int pieces = static_cast<int>(rng() % 60);
+      for (int i = 0; i < pieces; ++i) text += Piece(rng, unique, serial);
+      dir.Write(std::to_string(f) + ".txt", text);
+      expected += TextMode(text) + "\n";
+    }
+    for (int f = files; f < 100; ++f) expected += "\n";
+    Engine e;
+    e.gameDir = dir.path();
+    LoadScript(e);
+    std::string what = "round " + std::to_string(round);
+    ASSERT_EQ(std::string(e.script.data(), static_cast<size_t>(e.script.length)), expected) << what;
+    ExpectSameIndex(e, what);
+
+    // The same bytes handed in as a text (no text-mode conversion).
+    Engine t;
+    LoadScriptFromText(t, expected);
+    ExpectSameIndex(t, what + " (text)");
+  }
+}
+
+TEST(LabelScan, ScrambledScriptsAreIndexedToo) {
+  TempDir dir;
+  std::string text = "*define\r\ngame\r\n  *start mov %1,1\r\n*a*b\n*A\n";
+  for (char& c : text) c = static_cast<char>(static_cast<unsigned char>(c) ^ 0xA7);
+  dir.Write("svscript.dat", text);
+  Engine e;
+  e.gameDir = dir.path();
+  LoadScript(e);
+  ExpectSameIndex(e, "scrambled");
+  auto err = test::ExpectScriptError([&] { BuildLabelIndex(e); });
+  EXPECT_EQ(err.message, "ラベル*aの多重定義です。");
+  // CRs stay in a scrambled script, so "*define" ends at its CR.
+  EXPECT_EQ(e.script.at(FindLabel(e, "define")), '\r');
+}
+
+}  // namespace
+}  // namespace sorv

@@ -103,7 +103,7 @@ static int32_t IndexListedLines(Engine& e, int32_t& handOver) {
   handOver = -1;
   int32_t ended = s.length;  // the NUL behind the text, unless one comes first
   int32_t scanned = 0;       // everything before this was passed by the scan
-  constexpr size_t kLinesAhead = 16;
+  constexpr size_t kLinesAhead = 32;
   const std::vector<int32_t>& lines = s.labelLines;
   for (size_t li = 0; li < lines.size(); ++li) {
     // The label lines lie far apart in the text: fetch a few ahead.

@@ -18,7 +18,7 @@ constexpr int kW = 800, kH = 600, kSide = 256;
 constexpr int kAngle = 30, kOpacity = 200;
 
 uint32_t Noise(int x, int y) {
-  uint32_t v = static_cast<uint32_t>(x * 73856093) ^ static_cast<uint32_t>(y * 19349663);
+  uint32_t v = static_cast<uint32_t>(x) * 73856093u ^ static_cast<uint32_t>(y) * 19349663u;
   v ^= v >> 13;
   v *= 0x5bd1e995u;
   return v ^ (v >> 15);

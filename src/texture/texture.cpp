@@ -180,14 +180,6 @@ int RunTransitionCall(LuaCall& c, const char* name, bool withoutClickCut) {
 
 }  // namespace
 
-bool CreateTexture(Texture& tex, int32_t width, int32_t height) {
-  if (width <= 0 || height <= 0 || !SurfaceSizeAllowed(width, height, 32)) return false;
-  tex.pixels.assign(static_cast<size_t>(width) * static_cast<size_t>(height) * 4, 0);
-  tex.width = width, tex.height = height;
-  tex.loaded = true;
-  return true;
-}
-
 bool DecodeTexturePng(const uint8_t* data, size_t size, Texture& tex) {
   // The decoder gives the colours with the coverage beside them as a mask
   // (255 - alpha); a texture keeps alpha in each pixel.

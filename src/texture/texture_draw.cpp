@@ -147,6 +147,14 @@ bool TriangleMap(const double A[2], const double B[2], const double C[2], const 
 
 }  // namespace
 
+bool CreateTexture(Texture& tex, int32_t width, int32_t height) {
+  if (width <= 0 || height <= 0 || !SurfaceSizeAllowed(width, height, 32)) return false;
+  tex.pixels.assign(static_cast<size_t>(width) * static_cast<size_t>(height) * 4, 0);
+  tex.width = width, tex.height = height;
+  tex.loaded = true;
+  return true;
+}
+
 DrawTarget TargetOf(Surface& s) {
   DrawTarget t;
   if (s.Empty() || s.BitCount() != 24) return t;

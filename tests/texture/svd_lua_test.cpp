@@ -115,7 +115,7 @@ TEST(SvdLua, DrawingLibraryGivesTheSamePicture) {
           break;
         }
       }
-      if (differing > 10) return;
+      if (differing > 400) return;
     }
   }
 }

@@ -8,6 +8,8 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
+#include <vector>
 
 #include "texture/svdx_abi.h"
 
@@ -20,6 +22,11 @@ constexpr int kSlots = 64;
 struct Slot {
   SDL_Texture* texture = nullptr;
   int32_t width = 0, height = 0;
+  std::vector<uint8_t> pixels;      // the engine's copy, for the blended form
+  SDL_Texture* blended = nullptr;   // the form alpha drawing uses, for one opacity
+  int32_t blendedAlpha = -1;
+  SDL_Texture* padded = nullptr;    // the form mapped drawing uses (see Mapped)
+  int32_t paddedKey = -1;
 };
 
 SvdxHost gHost{};
@@ -28,6 +35,8 @@ SDL_Renderer* gRenderer = nullptr;
 Slot gSlots[kSlots];
 SDL_BlendMode gAddMode = SDL_BLENDMODE_ADD;
 
+Uint8 Level(int32_t v) { return static_cast<Uint8>(std::clamp(v, 0, 255)); }
+
 Slot* SlotOf(int32_t num) {
   if (num < 0 || num >= kSlots || !gRenderer || !gSlots[num].texture) return nullptr;
   return &gSlots[num];
@@ -35,7 +44,85 @@ Slot* SlotOf(int32_t num) {
 
 void Release(Slot& s) {
   if (s.texture) SDL_DestroyTexture(s.texture);
+  if (s.blended) SDL_DestroyTexture(s.blended);
+  if (s.padded) SDL_DestroyTexture(s.padded);
   s = Slot{};
+}
+
+// The texture alpha drawing at `alpha` uses. The renderer blends as
+// floor(s a / 255) + floor((255 - a) d / 255), one level below the engine's
+// t + (s - t) a / 255 at worst and two in some cases. With the opacity taken
+// into each pixel's alpha, and each colour raised to the least value whose
+// product with that alpha gives ceil(s a / 255), both results lie within one
+// level of the exact blend: the picture is the engine's within one level.
+// The pixels of a form: with `alpha` >= 0 adjusted for alpha drawing at
+// that opacity; `pad` adds a transparent column and row.
+std::vector<uint8_t> FormPixels(const Slot& s, int32_t alpha, int pad) {
+  int32_t w = s.width + pad, h = s.height + pad;
+  std::vector<uint8_t> out(static_cast<size_t>(w) * static_cast<size_t>(h) * 4, 0);
+  for (int32_t y = 0; y < s.height; ++y) {
+    const uint8_t* in = s.pixels.data() + static_cast<size_t>(y) * s.width * 4;
+    uint8_t* o = out.data() + static_cast<size_t>(y) * w * 4;
+    if (alpha < 0) {
+      std::memcpy(o, in, static_cast<size_t>(s.width) * 4);
+      continue;
+    }
+    for (int32_t x = 0; x < s.width; ++x, in += 4, o += 4) {
+      int32_t a = alpha * in[3] / 255;
+      for (int c = 0; c < 3; ++c) {
+        int32_t v = in[c];
+        if (a > 0 && a < 255) {
+          int32_t want = (v * a + 254) / 255;  // ceil(v a / 255)
+          v = (255 * want + a - 1) / a;
+        }
+        o[c] = static_cast<uint8_t>(v);
+      }
+      o[3] = static_cast<uint8_t>(a);
+    }
+  }
+  return out;
+}
+
+SDL_Texture* MakeForm(SDL_Texture*& cache, const Slot& s, int32_t alpha, int pad) {
+  if (!cache) {
+    cache = SDL_CreateTexture(gRenderer, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STATIC, s.width + pad,
+                              s.height + pad);
+    if (!cache) return nullptr;
+  }
+  std::vector<uint8_t> px = FormPixels(s, alpha, pad);
+  SDL_UpdateTexture(cache, nullptr, px.data(), (s.width + pad) * 4);
+  return cache;
+}
+
+// The texture alpha drawing at `alpha` uses. The renderer blends as
+// floor(s a / 255) + floor((255 - a) d / 255), one level below the engine's
+// t + (s - t) a / 255 at worst and two in some cases. With the opacity taken
+// into each pixel's alpha, and each colour raised to the least value whose
+// product with that alpha gives ceil(s a / 255), both results lie within one
+// level of the exact blend: the picture is the engine's within one level.
+SDL_Texture* BlendedForm(Slot& s, int32_t alpha) {
+  if (s.blended && s.blendedAlpha == alpha) return s.blended;
+  if (!MakeForm(s.blended, s, alpha, 0)) return nullptr;
+  s.blendedAlpha = alpha;
+  return s.blended;
+}
+
+// The texture and modulation a draw of `mode` at `alpha` uses; `padded`
+// for mapped drawing.
+SDL_Texture* Prepared(Slot& s, SDL_BlendMode mode, int32_t alpha, bool padded = false) {
+  bool blend = mode == SDL_BLENDMODE_BLEND;
+  SDL_Texture* t = nullptr;
+  if (padded) {
+    int32_t key = blend ? Level(alpha) : 256;
+    t = s.padded && s.paddedKey == key ? s.padded : MakeForm(s.padded, s, blend ? Level(alpha) : -1, 1);
+    s.paddedKey = t ? key : -1;
+  } else {
+    t = blend ? BlendedForm(s, Level(alpha)) : s.texture;
+  }
+  if (!t) return nullptr;
+  SDL_SetTextureBlendMode(t, mode);
+  SDL_SetTextureAlphaMod(t, blend ? 255 : Level(alpha));
+  return t;
 }
 
 // The engine's clipping of a straight draw: a negative destination corner
@@ -55,16 +142,14 @@ bool Clip(const Slot& s, int32_t& dx, int32_t& dy, int32_t& w, int32_t& h, int32
   return true;
 }
 
-Uint8 Level(int32_t v) { return static_cast<Uint8>(std::clamp(v, 0, 255)); }
-
 void Straight(int32_t num, int32_t dx, int32_t dy, int32_t w, int32_t h, int32_t sx, int32_t sy, SDL_BlendMode mode,
               int32_t alpha) {
   Slot* s = SlotOf(num);
   if (!s || !Clip(*s, dx, dy, w, h, sx, sy)) return;
-  SDL_SetTextureBlendMode(s->texture, mode);
-  SDL_SetTextureAlphaMod(s->texture, Level(alpha));
+  SDL_Texture* t = Prepared(*s, mode, alpha);
+  if (!t) return;
   SDL_Rect src{sx, sy, w, h}, dst{dx, dy, w, h};
-  SDL_RenderCopy(gRenderer, s->texture, &src, &dst);
+  SDL_RenderCopy(gRenderer, t, &src, &dst);
 }
 
 // The part of an area that lies in the texture; false when none does.
@@ -92,10 +177,26 @@ void Turned(int32_t num, int32_t dcx, int32_t dcy, int32_t sx, int32_t sy, int32
   SDL_FRect dst{static_cast<float>(cx - dw / 2), static_cast<float>(cy - dh / 2), static_cast<float>(dw),
                 static_cast<float>(dh)};
   int flip = (xs < 0 ? SDL_FLIP_HORIZONTAL : 0) | (ys < 0 ? SDL_FLIP_VERTICAL : 0);
-  SDL_SetTextureBlendMode(s->texture, mode);
-  SDL_SetTextureAlphaMod(s->texture, Level(alpha));
+  SDL_Texture* t = Prepared(*s, mode, alpha);
+  if (!t) return;
   // SDL turns clockwise.
-  SDL_RenderCopyExF(gRenderer, s->texture, &area, &dst, -rot, nullptr, static_cast<SDL_RendererFlip>(flip));
+  SDL_RenderCopyExF(gRenderer, t, &area, &dst, -rot, nullptr, static_cast<SDL_RendererFlip>(flip));
+}
+
+// One triangle of a mapped draw: destination corners and the area points
+// they take, as texture coordinates for the renderer.
+// One triangle of a mapped draw: destination corners and the texture
+// points they take. The renderer takes texel floor(uv (size - 1)) of a
+// texture at a pixel's centre, the engine texel floor(point): drawn from the
+// form with one more column and row, uv = point / size gives the same texel.
+void Triangle(const Slot& s, const double d[3][2], const double a[3][2], SDL_Vertex out[3]) {
+  for (int i = 0; i < 3; ++i) {
+    out[i].position.x = static_cast<float>(d[i][0]);
+    out[i].position.y = static_cast<float>(d[i][1]);
+    out[i].color = SDL_Color{255, 255, 255, 255};
+    out[i].tex_coord.x = static_cast<float>(a[i][0] / s.width);
+    out[i].tex_coord.y = static_cast<float>(a[i][1] / s.height);
+  }
 }
 
 void Mapped(int32_t num, const int32_t* c, int32_t sx, int32_t sy, int32_t w, int32_t h, int32_t alpha,
@@ -105,24 +206,26 @@ void Mapped(int32_t num, const int32_t* c, int32_t sx, int32_t sy, int32_t w, in
   if (!s || !c || w <= 0 || h <= 0 || !ClipArea(*s, sx, sy, w, h, area)) return;
   // Corners of the part inside the texture, placed bilinearly between the
   // quadrilateral's corners.
-  auto at = [&](double u, double v, float& x, float& y) {
+  auto at = [&](double u, double v, double* p) {
     double a = (u - sx) / w, b = (v - sy) / h;
-    x = static_cast<float>((1 - a) * (1 - b) * c[0] + a * (1 - b) * c[2] + (1 - a) * b * c[4] + a * b * c[6]);
-    y = static_cast<float>((1 - a) * (1 - b) * c[1] + a * (1 - b) * c[3] + (1 - a) * b * c[5] + a * b * c[7]);
+    p[0] = (1 - a) * (1 - b) * c[0] + a * (1 - b) * c[2] + (1 - a) * b * c[4] + a * b * c[6];
+    p[1] = (1 - a) * (1 - b) * c[1] + a * (1 - b) * c[3] + (1 - a) * b * c[5] + a * b * c[7];
   };
-  SDL_Vertex v[4];
-  const double us[4] = {double(area.x), double(area.x + area.w), double(area.x), double(area.x + area.w)};
-  const double vs[4] = {double(area.y), double(area.y), double(area.y + area.h), double(area.y + area.h)};
-  for (int i = 0; i < 4; ++i) {
-    at(us[i], vs[i], v[i].position.x, v[i].position.y);
-    v[i].color = SDL_Color{255, 255, 255, 255};
-    v[i].tex_coord.x = static_cast<float>(us[i] / s->width);
-    v[i].tex_coord.y = static_cast<float>(vs[i] / s->height);
-  }
-  const int indices[6] = {0, 1, 2, 3, 2, 1};
-  SDL_SetTextureBlendMode(s->texture, mode);
-  SDL_SetTextureAlphaMod(s->texture, Level(alpha));
-  SDL_RenderGeometry(gRenderer, s->texture, v, 4, indices, 6);
+  double u0 = area.x, u1 = area.x + area.w, v0 = area.y, v1 = area.y + area.h;
+  double tl[2], tr[2], bl[2], br[2];
+  at(u0, v0, tl), at(u1, v0, tr), at(u0, v1, bl), at(u1, v1, br);
+  // The halves the engine splits the area into: the top-left corner's and
+  // the bottom-right corner's, along the diagonal between the other two.
+  const double d1[3][2] = {{tl[0], tl[1]}, {tr[0], tr[1]}, {bl[0], bl[1]}};
+  const double a1[3][2] = {{u0, v0}, {u1, v0}, {u0, v1}};
+  const double d2[3][2] = {{br[0], br[1]}, {bl[0], bl[1]}, {tr[0], tr[1]}};
+  const double a2[3][2] = {{u1, v1}, {u0, v1}, {u1, v0}};
+  SDL_Vertex v[6];
+  Triangle(*s, d1, a1, v);
+  Triangle(*s, d2, a2, v + 3);
+  SDL_Texture* t = Prepared(*s, mode, alpha, true);
+  if (!t) return;
+  SDL_RenderGeometry(gRenderer, t, v, 6, nullptr, 0);
 }
 
 }  // namespace
@@ -197,7 +300,10 @@ SVDX_EXPORT void CreateTexture(int32_t num, int32_t width, int32_t height, const
   SDL_Texture* t = SDL_CreateTexture(gRenderer, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STATIC, width, height);
   if (!t) return;
   SDL_UpdateTexture(t, nullptr, pixels, width * 4);
-  gSlots[num] = Slot{t, width, height};
+  Slot& s = gSlots[num];
+  s.texture = t, s.width = width, s.height = height;
+  s.pixels.resize(static_cast<size_t>(width) * static_cast<size_t>(height) * 4);
+  std::memcpy(s.pixels.data(), pixels, s.pixels.size());
 }
 
 SVDX_EXPORT void DeleteTexture(int32_t num) {

@@ -342,3 +342,8 @@ SVDX_EXPORT void Sp3Add(int32_t num, const int32_t* corners, int32_t sx, int32_t
                         int32_t alpha) {
   Mapped(num, corners, sx, sy, w, h, alpha, gAddMode);
 }
+
+SVDX_EXPORT int32_t ReadScreen(void* pixels, int32_t pitch) {
+  if (!gRenderer || !pixels) return 0;
+  return SDL_RenderReadPixels(gRenderer, nullptr, SDL_PIXELFORMAT_ARGB8888, pixels, pitch) == 0 ? 1 : 0;
+}

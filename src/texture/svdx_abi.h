@@ -36,6 +36,9 @@ typedef void (*SvdxSp2Fn)(int32_t num, int32_t dcx, int32_t dcy, int32_t sx, int
                           int32_t xs, int32_t ys, double rot, int32_t alpha);
 typedef void (*SvdxSp3Fn)(int32_t num, const int32_t* corners, int32_t sx, int32_t sy, int32_t w, int32_t h,
                           int32_t alpha);
+// Also ours: copies the frame as drawn so far (32-bit blue, green, red,
+// unused; rows top-down, `pitch` bytes apart) for SVDGetScreen; 1 on success.
+typedef int32_t (*SvdxReadScreenFn)(void* pixels, int32_t pitch);
 
 #ifdef __cplusplus
 }

@@ -260,6 +260,7 @@ int SVDDirectX(LuaCall& c) {
   api.Sp2Add = reinterpret_cast<SvdxSp2Fn>(bind("Sp2Add"));
   api.Sp3 = reinterpret_cast<SvdxSp3Fn>(bind("Sp3"));
   api.Sp3Add = reinterpret_cast<SvdxSp3Fn>(bind("Sp3Add"));
+  api.ReadScreen = reinterpret_cast<SvdxReadScreenFn>(bind("ReadScreen"));
   for (const LibraryEntry& entry : e.app.libraries) {
     if (entry.handle && entry.name == lib) {
       std::fprintf(stderr, "sorv: loaded drawing library %s\n", platform::LibraryFile(entry.handle).c_str());
@@ -294,6 +295,17 @@ int SVDGetScreen(LuaCall& c) {
   Engine& e = c.e;
   Surface& d = e.scene.display;
   Texture tex;
+  TextureState& t = e.textures;
+  if (t.hardware && t.api.ReadScreen) {
+    // The library's frame, drawn so far, is the screen.
+    if (!CreateTexture(tex, e.screenWidth, e.screenHeight)) return 0;
+    if (t.api.ReadScreen(tex.pixels.data(), tex.width * 4) != 0) {
+      for (size_t i = 3; i < tex.pixels.size(); i += 4) tex.pixels[i] = 255;
+      t.slots[static_cast<size_t>(n)] = std::move(tex);
+      SendTexture(e, n);
+      return 0;
+    }
+  }
   if (d.Empty() || d.BitCount() != 24 || !CreateTexture(tex, d.width, d.height)) return 0;
   for (int32_t y = 0; y < d.height; ++y) {
     const uint8_t* s = d.TopRow(y);

@@ -49,6 +49,7 @@ struct SvdxApi {
   SvdxSp2Fn Sp2Add = nullptr;
   SvdxSp3Fn Sp3 = nullptr;
   SvdxSp3Fn Sp3Add = nullptr;
+  SvdxReadScreenFn ReadScreen = nullptr;
 };
 
 struct TextureState {

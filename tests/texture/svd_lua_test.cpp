@@ -56,6 +56,8 @@ const char kDrawing[] = R"~(
   SVDSp2Add(0, 340, 60, 0, 0, w, h, 300, 300, 0, 160)
   SVDSp3(0, 150, 40, 162, 40, 156, 60, 168, 60, 0, 0, w, h, 255)
   SVDSp3Add(0, 350, 140, 362, 140, 350, 148, 362, 148, 0, 0, w, h, 255)
+  SVDGetScreen(9)
+  SVDSp2(9, 500, 300, 0, 0, 100, 80, 100, 100, 90, 255)
   SVDPresent()
 )~";
 
@@ -78,6 +80,17 @@ Surface ExpectedDrawing() {
   DrawTextureQuad(t, tex, q1, 0, 0, 6, 4, 255, false);
   const int32_t q2[8] = {350, 140, 362, 140, 350, 148, 362, 148};
   DrawTextureQuad(t, tex, q2, 0, 0, 6, 4, 255, true);
+  // The screen as drawn so far, taken back as a texture.
+  Texture screen;
+  CreateTexture(screen, 640, 480);
+  for (int32_t y = 0; y < 480; ++y) {
+    for (int32_t x = 0; x < 640; ++x) {
+      uint32_t c = test::At(s, x, y);
+      uint8_t* p = screen.Row(y) + x * 4;
+      p[0] = c & 0xFF, p[1] = (c >> 8) & 0xFF, p[2] = (c >> 16) & 0xFF, p[3] = 255;
+    }
+  }
+  DrawTextureRotated(t, screen, 500, 300, 0, 0, 100, 80, 100, 100, 90, 255, false);
   return s;
 }
 

@@ -105,6 +105,14 @@ TEST(TextureDraw, AlphaAndAdditiveFollowTheirRules) {
   DrawTexture(dark.t, red, BltRect{0, 0, 2, 1, 0, 0}, TextureBlend::Add, 100);
   EXPECT_EQ(dark.At(0, 0), Mix(0x102030, 0xFF800000u, 100, true));
   EXPECT_EQ(dark.At(0, 0), 0x422030u);
+
+  // Opacities outside 0..255 are held to that range, never wrapping a
+  // channel past black or white.
+  Frame over(2, 1, 0x102030);
+  DrawTexture(over.t, red, BltRect{0, 0, 1, 1, 0, 0}, TextureBlend::Alpha, 1000);
+  DrawTexture(over.t, red, BltRect{1, 0, 1, 1, 0, 0}, TextureBlend::Alpha, -5);
+  EXPECT_EQ(over.At(0, 0), 0x800000u);
+  EXPECT_EQ(over.At(1, 0), 0x102030u);
 }
 
 TEST(TextureDraw, ClippingShiftsSourceAndCutsToBothPictures) {

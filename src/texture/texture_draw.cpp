@@ -81,9 +81,14 @@ bool LimitsFor(const Texture& tex, int32_t sx, int32_t sy, int32_t w, int32_t h,
 void DrawSpan(const DrawTarget& t, const AreaLimits& l, const InverseMap& m, int32_t y, int64_t lo, int64_t hi,
               int32_t alpha, bool add) {
   double cy = y + 0.5;
-  int64_t a = std::llround((m.u0 + m.uy * cy + m.ux * 0.5) * kOne);
-  int64_t b = std::llround((m.v0 + m.vy * cy + m.vx * 0.5) * kOne);
-  int64_t du = std::llround(m.ux * kOne), dv = std::llround(m.vx * kOne);
+  double fa = (m.u0 + m.uy * cy + m.ux * 0.5) * kOne, fb = (m.v0 + m.vy * cy + m.vx * 0.5) * kOne;
+  double fu = m.ux * kOne, fv = m.vx * kOne;
+  // A map this steep (a nearly flat quadrilateral) has no pixel worth
+  // drawing, and its numbers would not fit the fixed point.
+  constexpr double kLimit = 1e18;
+  if (!(std::fabs(fa) < kLimit && std::fabs(fb) < kLimit && std::fabs(fu) < kLimit && std::fabs(fv) < kLimit)) return;
+  int64_t a = std::llround(fa), b = std::llround(fb);
+  int64_t du = std::llround(fu), dv = std::llround(fv);
   Narrow(a, du, l.uLow, l.uHigh, lo, hi);
   Narrow(b, dv, l.vLow, l.vHigh, lo, hi);
   if (hi <= lo) return;
@@ -231,6 +236,12 @@ void DrawTextureRotated(const DrawTarget& t, const Texture& tex, int32_t dcx, in
 void DrawTextureQuad(const DrawTarget& t, const Texture& tex, const int32_t corners[8], int32_t sx, int32_t sy,
                      int32_t w, int32_t h, int32_t alpha, bool add) {
   if (!t.bits || !tex.loaded || w <= 0 || h <= 0) return;
+  // Corners millions of pixels away are no picture; refusing them keeps the
+  // diagonal's integer arithmetic below overflow.
+  constexpr int32_t kFar = 1 << 24;
+  for (int i = 0; i < 8; ++i) {
+    if (corners[i] > kFar || corners[i] < -kFar) return;
+  }
   AreaLimits limits;
   if (!LimitsFor(tex, sx, sy, w, h, limits)) return;
   const double d00[2] = {double(corners[0]), double(corners[1])}, d10[2] = {double(corners[2]), double(corners[3])};

@@ -222,6 +222,10 @@ TEST(TextureDraw, TransformedDrawsStayInsideTextureAndFrame) {
   const int32_t huge[8] = {-2000000000, -2000000000, 2000000000, -2000000000, -2000000000, 2000000000,
                            2000000000, 2000000000};
   DrawTextureQuad(f.t, tex, huge, 0, 0, 4, 4, 255, true);
+  const int32_t thin[8] = {0, 0, 16000000, 1, 0, 1, 16000000, 2};
+  DrawTextureQuad(f.t, tex, thin, 0, 0, 4, 4, 255, true);
+  const int32_t needle[8] = {5, 5, 5, 5, 5, 5, 6, 16000000};
+  DrawTextureQuad(f.t, tex, needle, 0, 0, 4, 4, 255, false);
   Frame none(16, 16, 0x000000);
   DrawTextureRotated(none.t, tex, 8, 8, 0, 0, 4, 4, 0, 100, 0, 255, false);
   DrawTextureRotated(none.t, tex, 8, 8, 4, 0, 4, 4, 100, 100, 0, 255, false);

@@ -15,16 +15,24 @@ namespace {
 
 constexpr int64_t kOne = 65536;
 
-inline void PutAlpha(uint8_t* d, const uint8_t* s, int32_t alpha) {
-  int32_t o = alpha * s[3] / 255;
+// The coverage of every texture alpha at one opacity: alpha x a / 255.
+struct Levels {
+  uint8_t of[256];
+  explicit Levels(int32_t alpha) {
+    for (int32_t a = 0; a < 256; ++a) of[a] = static_cast<uint8_t>(alpha * a / 255);
+  }
+};
+
+inline void PutAlpha(uint8_t* d, const uint8_t* s, const Levels& levels) {
+  int32_t o = levels.of[s[3]];
   if (o == 0) return;
   d[0] = static_cast<uint8_t>(d[0] + (s[0] - d[0]) * o / 255);
   d[1] = static_cast<uint8_t>(d[1] + (s[1] - d[1]) * o / 255);
   d[2] = static_cast<uint8_t>(d[2] + (s[2] - d[2]) * o / 255);
 }
 
-inline void PutAdd(uint8_t* d, const uint8_t* s, int32_t alpha) {
-  int32_t m = alpha * s[3] / 255;
+inline void PutAdd(uint8_t* d, const uint8_t* s, const Levels& levels) {
+  int32_t m = levels.of[s[3]];
   if (m == 0) return;
   d[0] = static_cast<uint8_t>(std::min(255, d[0] + s[0] * m / 255));
   d[1] = static_cast<uint8_t>(std::min(255, d[1] + s[1] * m / 255));
@@ -79,7 +87,7 @@ bool LimitsFor(const Texture& tex, int32_t sx, int32_t sy, int32_t w, int32_t h,
 
 // Draws destination row y over [lo, hi) through the map.
 void DrawSpan(const DrawTarget& t, const AreaLimits& l, const InverseMap& m, int32_t y, int64_t lo, int64_t hi,
-              int32_t alpha, bool add) {
+              const Levels& alpha, bool add) {
   double cy = y + 0.5;
   double fa = (m.u0 + m.uy * cy + m.ux * 0.5) * kOne, fb = (m.v0 + m.vy * cy + m.vx * 0.5) * kOne;
   double fu = m.ux * kOne, fv = m.vx * kOne;
@@ -188,7 +196,7 @@ bool ClipBlt(const DrawTarget& t, const Texture& tex, BltRect& r) {
 
 void DrawTexture(const DrawTarget& t, const Texture& tex, BltRect r, TextureBlend blend, int32_t alpha) {
   if (!ClipBlt(t, tex, r)) return;
-  alpha = ClampAlpha(alpha);
+  const Levels levels(ClampAlpha(alpha));
   for (int32_t y = 0; y < r.h; ++y) {
     uint8_t* d = t.TopRow(r.dy + y) + r.dx * 3;
     const uint8_t* s = tex.Row(r.sy + y) + r.sx * 4;
@@ -197,10 +205,10 @@ void DrawTexture(const DrawTarget& t, const Texture& tex, BltRect r, TextureBlen
         for (int32_t x = 0; x < r.w; ++x, d += 3, s += 4) d[0] = s[0], d[1] = s[1], d[2] = s[2];
         break;
       case TextureBlend::Alpha:
-        for (int32_t x = 0; x < r.w; ++x, d += 3, s += 4) PutAlpha(d, s, alpha);
+        for (int32_t x = 0; x < r.w; ++x, d += 3, s += 4) PutAlpha(d, s, levels);
         break;
       case TextureBlend::Add:
-        for (int32_t x = 0; x < r.w; ++x, d += 3, s += 4) PutAdd(d, s, alpha);
+        for (int32_t x = 0; x < r.w; ++x, d += 3, s += 4) PutAdd(d, s, levels);
         break;
     }
   }
@@ -229,8 +237,8 @@ void DrawTextureRotated(const DrawTarget& t, const Texture& tex, int32_t dcx, in
   m.vx = sn / fy, m.vy = cs / fy;
   m.u0 = w / 2.0 - m.ux * dcx - m.uy * dcy;
   m.v0 = h / 2.0 - m.vx * dcx - m.vy * dcy;
-  alpha = ClampAlpha(alpha);
-  for (int64_t y = top; y < bottom; ++y) DrawSpan(t, limits, m, static_cast<int32_t>(y), left, right, alpha, add);
+  const Levels levels(ClampAlpha(alpha));
+  for (int64_t y = top; y < bottom; ++y) DrawSpan(t, limits, m, static_cast<int32_t>(y), left, right, levels, add);
 }
 
 void DrawTextureQuad(const DrawTarget& t, const Texture& tex, const int32_t corners[8], int32_t sx, int32_t sy,
@@ -261,7 +269,7 @@ void DrawTextureQuad(const DrawTarget& t, const Texture& tex, const int32_t corn
   int64_t e0 = -2 * (ex * corners[2] + ey * corners[3]);
   int64_t sideOf00 = ex * 2 * corners[0] + ey * 2 * corners[1] + e0;
   int64_t sign = sideOf00 < 0 ? -1 : 1;
-  alpha = ClampAlpha(alpha);
+  const Levels levels(ClampAlpha(alpha));
   for (int64_t y = top; y < bottom; ++y) {
     // Pixels on the top-left corner's side (the diagonal included):
     // sign * (2 ex x + ex + ey (2y + 1) + e0) >= 0.
@@ -269,14 +277,14 @@ void DrawTextureQuad(const DrawTarget& t, const Texture& tex, const int32_t corn
     int64_t lo = left, hi = right;
     Narrow(a, d, 0, INT64_MAX / 4, lo, hi);
     int32_t row = static_cast<int32_t>(y);
-    if (hasUpper && lo < hi) DrawSpan(t, limits, upper, row, lo, hi, alpha, add);
+    if (hasUpper && lo < hi) DrawSpan(t, limits, upper, row, lo, hi, levels, add);
     if (!hasLower) continue;
     // The rest of the row lies on either side of that span.
     if (lo >= hi) {
-      DrawSpan(t, limits, lower, row, left, right, alpha, add);
+      DrawSpan(t, limits, lower, row, left, right, levels, add);
     } else {
-      if (left < lo) DrawSpan(t, limits, lower, row, left, lo, alpha, add);
-      if (hi < right) DrawSpan(t, limits, lower, row, hi, right, alpha, add);
+      if (left < lo) DrawSpan(t, limits, lower, row, left, lo, levels, add);
+      if (hi < right) DrawSpan(t, limits, lower, row, hi, right, levels, add);
     }
   }
 }

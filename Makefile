@@ -30,6 +30,9 @@ build-run: deps $(BUILD)/CMakeCache.txt
 	@if cmake --build $(BUILD) --target help 2>/dev/null | grep -qw svlua; then \
 	  cmake --build $(BUILD) -j$(JOBS) --target svlua; \
 	fi
+	@if cmake --build $(BUILD) --target help 2>/dev/null | grep -qw svdx; then \
+	  cmake --build $(BUILD) -j$(JOBS) --target svdx; \
+	fi
 
 run: build-run
 	@if [ -n "$$DISPLAY$$WAYLAND_DISPLAY" ]; then \

@@ -52,7 +52,7 @@ void HostSleep(void* context, uint32_t ms) {
   if (e.platform) e.platform->SleepMs(std::min<uint32_t>(ms, 60000));
 }
 
-void RunPluginEffect(Engine& e, const EffectRequest& fx, bool skipping) {
+void RunPluginEffect(Engine& e, const EffectRequest& fx, bool skipping, bool compose) {
   size_t slash = fx.image.find('/');
   std::string library = fx.image.substr(0, slash);
   std::string parameters = slash == std::string::npos ? std::string() : fx.image.substr(slash + 1);
@@ -63,7 +63,7 @@ void RunPluginEffect(Engine& e, const EffectRequest& fx, bool skipping) {
   if (skipping) duration /= 8;  // effectcut made the effect instant before we got here
   Rect r = TakeDirty(e);
   if (r.Empty() || e.scene.scene.Empty()) return;
-  ComposeRect(e, r);
+  if (compose) ComposeRect(e, r);
   PluginCall call{&e, EffectClock(e)};
   SorvEffectHost host{sizeof(SorvEffectHost), e.scene.width, e.scene.height, e.scene.display.stride, &call,
                       HostPresent, HostPump, HostNow, HostSleep};
@@ -119,13 +119,15 @@ EffectRequest ReadEffectArgument(Engine& e) {
   return TableEffect(e, n);
 }
 
-void RunEffect(Engine& e, const EffectRequest& request) {
+namespace {
+
+void RunEffectOn(Engine& e, const EffectRequest& request, bool compose) {
   EffectRequest fx = request;
   const EffectState& st = e.effects;
   bool skipping = SkippingText(e);
   bool cutBySkip = skipping && e.graphicsSettings.effectCut;
   if (fx.type == 99) {
-    if (st.speed != 2 && !cutBySkip) return RunPluginEffect(e, fx, skipping);
+    if (st.speed != 2 && !cutBySkip) return RunPluginEffect(e, fx, skipping, compose);
     fx.type = 1;
   }
   if (fx.type == -1) ReportError(e, "エラー", "未定義のエフェクトを使いました");
@@ -151,9 +153,18 @@ void RunEffect(Engine& e, const EffectRequest& request) {
   }
   Rect r = TakeDirty(e);
   if (r.Empty() || e.scene.scene.Empty()) return;
-  ComposeRect(e, r);
+  if (compose) ComposeRect(e, r);
   Rect shown = RunTransition(e, fx, r);
   FinishEffect(e, shown, fx.type != 1);
+}
+
+}  // namespace
+
+void RunEffect(Engine& e, const EffectRequest& request) { RunEffectOn(e, request, true); }
+
+void RunEffectOverScene(Engine& e, const EffectRequest& request) {
+  MarkAllDirty(e);
+  RunEffectOn(e, request, false);
 }
 
 void ReadAndRunEffect(Engine& e) { RunEffect(e, ReadEffectArgument(e)); }

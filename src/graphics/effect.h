@@ -48,6 +48,9 @@ EffectRequest ReadEffectArgument(Engine& e);
 // Composes the dirty rectangle and shows it through the transition asked
 // for: type 0 leaves it in the scene buffer for a later effect.
 void RunEffect(Engine& e, const EffectRequest& effect);
+// As RunEffect over the whole screen towards what the scene buffer holds
+// now, without composing the layers into it (drawing done off screen).
+void RunEffectOverScene(Engine& e, const EffectRequest& effect);
 // ReadEffectArgument followed by RunEffect.
 void ReadAndRunEffect(Engine& e);
 // The text window's show/hide effect as a request.

@@ -81,6 +81,9 @@ void RestoreDefineSettings(Engine& e) {
   e.soundSettings = SoundSettings{};
   e.persistSettings = PersistSettings{};
   e.shellSettings = ShellSettings{};
+  // A new pass of the define block fills the layer slots afresh: the layers
+  // the last pass set up are finished first, as at the end of a game.
+  FinalizeLayerPlugins(e);
   e.layers = LayerSettings{};
   RestoreMenu(e);
 }

@@ -18,6 +18,7 @@
 #include "script/script.h"
 #include "shell/engine.h"
 #include "shell/window.h"
+#include "texture/texture.h"
 #include "values/values.h"
 
 namespace sorv {
@@ -725,22 +726,11 @@ int SVOggIsPlaying(LuaCall& c) {
   return 1;
 }
 
-// The texture functions are registered so that a game calling one learns
-// which function this build lacks, instead of calling a nil value.
-template <const char* Name>
-int NotYet(LuaCall&) {
-  Raise(Format("%sはこのバージョンのsorvではまだ使えません。", Name));
-}
-
 #define SORV_TEXTURE_FUNCTIONS(X)                                                                      \
   X(SVDLoad) X(SVDBlt) X(SVDClear) X(SVDFill) X(SVDSp) X(SVDSpAdd) X(SVDSp2) X(SVDSp2Add) X(SVDSp3) \
   X(SVDSp3Add) X(SVDPresent) X(SVDPresentRect) X(SVDCopyToBg) X(SVDOffMode) X(SVDTransition)      \
   X(SVDTransitionF) X(SVDDLL) X(SVDCall) X(SVDSetSprite) X(SVDDelete) X(SVDGetSize) X(SVDGetScreen) \
   X(SVDDirectX)
-
-#define SORV_NAME(n) constexpr char k##n[] = #n;
-SORV_TEXTURE_FUNCTIONS(SORV_NAME)
-#undef SORV_NAME
 
 struct Registration {
   const char* name;
@@ -748,7 +738,7 @@ struct Registration {
 };
 
 #define SORV_REG(n) {#n, Entry<n>}
-#define SORV_TEXTURE_REG(n) {#n, Entry<NotYet<k##n>>},
+#define SORV_TEXTURE_REG(n) {#n, Entry<n>},
 
 const Registration kFunctions[] = {
     SORV_REG(SVGetWindowSize), SORV_REG(SVSavePoint), {"SL_dofile", Entry<SLdofile>},

@@ -34,6 +34,7 @@
 #include "text/textflow.h"
 #include "text/settings.h"
 #include "text/text_window.h"
+#include "texture/texture.h"
 #include "values/values.h"
 
 namespace sorv {
@@ -76,6 +77,7 @@ struct Engine {
   LuaState lua;           // the Lua bridge
   BacklogView backlog;    // the backlog viewer's arrows
   RightClickState rightClick;  // the right-click action, its menus and slot access
+  TextureState textures;       // Lua's textures and the drawing library
 
   // Resolves a name as the engine writes it against the game directory.
   std::string Path(const std::string& name) const { return platform::ResolvePath(gameDir, name); }

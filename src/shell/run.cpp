@@ -185,6 +185,7 @@ int RunEngine(Engine& e) {
   CloseCsvFile(e);
   FinalizeLayerPlugins(e);
   FinalizeLuaBridge(e);
+  FinalizeTextures(e);
   FreeLibraries(e);
   return status;
 }

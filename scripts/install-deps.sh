@@ -8,6 +8,7 @@ PACKAGES=(
   libsdl2-dev libsdl2-mixer-dev timgm6mb-soundfont libvorbis-dev
   libpng-dev zlib1g-dev libjpeg62-turbo-dev libfreetype-dev libfontconfig-dev
   liblua5.4-dev libpixman-1-dev
+  libavformat-dev libavcodec-dev libswscale-dev libswresample-dev libavutil-dev
   libgtest-dev libbenchmark-dev
   fonts-ipafont-gothic
 )

@@ -20,6 +20,7 @@
 #include "interp/files.h"
 #include "interp/shell_commands.h"
 #include "lua/commands.h"
+#include "movie/movie.h"
 #include "persist/commands.h"
 #include "plugin/plugin.h"
 #include "shell/menu.h"
@@ -408,14 +409,14 @@ const CommandEntry kCatalogue[] = {
     {"addsvadir", "archive", false, Cmd_addsvadir},
     {"luastr", "lua", false, Cmd_luastr},
     {"exec_dll", "plugin", false, Cmd_exec_dll},
-    {"mpegplay", "movie", false, nullptr},
-    {"mpegplay2", "movie", false, nullptr},
-    {"movie", "movie", false, nullptr},
-    {"avi", "movie", false, nullptr},
-    {"swf", "movie", false, nullptr},
-    {"aviwriteopen", "movie", false, nullptr},
-    {"aviwrite", "movie", false, nullptr},
-    {"aviwriteclose", "movie", false, nullptr},
+    {"mpegplay", "movie", false, Cmd_mpegplay},
+    {"mpegplay2", "movie", false, Cmd_mpegplay2},
+    {"movie", "movie", false, Cmd_movie},
+    {"avi", "movie", false, Cmd_avi},
+    {"swf", "movie", false, Cmd_swf},
+    {"aviwriteopen", "movie", false, Cmd_aviwriteopen},
+    {"aviwrite", "movie", false, Cmd_aviwrite},
+    {"aviwriteclose", "movie", false, Cmd_aviwriteclose},
     {"debuglog", "debug", false, nullptr},
     {"grptest", "debug", false, nullptr},
     // The define-only block: matched only while the *define block runs.

@@ -51,7 +51,27 @@ class AudioDevice {
   virtual void StopMusic() = 0;
   virtual bool MusicPlaying() = 0;
   virtual void SetMusicGain(double gain) = 0;
+
+  // The PCM stream: sound the engine decodes as it goes (a movie's), 16-bit
+  // stereo interleaved at StreamRate(), mixed over the channels and the
+  // music. The device holds up to about a second of it; its position counts
+  // only frames really played, so it stops while the stream runs dry and
+  // can serve as the clock of whatever feeds it.
+  // 0 when the device has no stream (its output is in a form we do not mix).
+  virtual int StreamRate() const = 0;
+  // Empties the stream and sets its position to 0.
+  virtual void OpenStream() = 0;
+  // Adds up to `frames` frames behind what waits; returns how many it took.
+  virtual size_t QueueStream(const int16_t* samples, size_t frames) = 0;
+  virtual size_t StreamQueued() = 0;    // frames waiting to be played
+  virtual int64_t StreamPosition() = 0; // frames played since OpenStream
+  virtual void SetStreamGain(double gain) = 0;
+  // Drops what waits; the stream is silent until opened again.
+  virtual void CloseStream() = 0;
 };
+
+// Frames of the PCM stream a device holds.
+constexpr size_t kStreamCapacityFrames = 44100;
 
 // The SDL2_mixer device on the platform's audio output (44.1 kHz, 16-bit
 // stereo), or nullptr with the reason when there is no output.

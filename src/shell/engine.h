@@ -15,6 +15,7 @@
 #include "interp/files.h"
 #include "interp/interp.h"
 #include "lua/lua_state.h"
+#include "movie/movie.h"
 #include "persist/global_files.h"
 #include "persist/logs.h"
 #include "persist/savepoint.h"
@@ -78,6 +79,7 @@ struct Engine {
   BacklogView backlog;    // the backlog viewer's arrows
   RightClickState rightClick;  // the right-click action, its menus and slot access
   TextureState textures;       // Lua's textures and the drawing library
+  MovieState movie;            // movie playback and video capture
 
   // Resolves a name as the engine writes it against the game directory.
   std::string Path(const std::string& name) const { return platform::ResolvePath(gameDir, name); }

@@ -10,6 +10,7 @@
 #include "interp/error.h"
 #include "interp/files.h"
 #include "lua/bridge.h"
+#include "movie/movie.h"
 #include "persist/global_files.h"
 #include "platform/fs.h"
 #include "plugin/plugin.h"
@@ -107,6 +108,7 @@ void ShowError(Engine& e, const std::string& title, const std::string& text) {
 
 void ResetGame(Engine& e) {
   StopAllSound(e);
+  CloseCapture(e);
   CloseCsvFile(e);
   OpenSv2Archives(e);
   StartGameFonts(e);
@@ -183,6 +185,7 @@ int RunEngine(Engine& e) {
   } catch (const platform::TimeLimitReached&) {
   }
   CloseCsvFile(e);
+  CloseCapture(e);
   FinalizeLayerPlugins(e);
   FinalizeLuaBridge(e);
   FinalizeTextures(e);

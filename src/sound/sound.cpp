@@ -250,6 +250,7 @@ void InitialiseSound(Engine& e) {
 }
 
 void StopAllSound(Engine& e) {
+  StopMovie(e);
   SoundState& s = e.sound;
   if (!s.device) return;
   for (int ch = 0; ch < kSoundChannels; ++ch) StopChannel(e, ch);

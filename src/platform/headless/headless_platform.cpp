@@ -58,11 +58,20 @@ class HeadlessPlatform final : public Platform {
 
   void Present(const uint8_t* bits, int width, int height, int stride) override {
     if (width <= 0 || height <= 0) return;
-    frame_.resize(static_cast<size_t>(width) * height * 3);
     frameWidth_ = width;
     frameHeight_ = height;
+    if (!framesList_) {
+      // Only the last frame is ever written (the screenshot): keep its
+      // bytes and turn them into RGB at the end, not thirty times a second.
+      if (screenshotFile_.empty()) return;
+      lastBits_.assign(bits, bits + static_cast<size_t>(stride) * height);
+      lastStride_ = stride;
+      frame_.clear();
+      return;
+    }
+    frame_.resize(static_cast<size_t>(width) * height * 3);
     FrameToRgb(bits, width, height, stride, frame_.data());
-    if (framesList_) DumpFrame();
+    DumpFrame();
   }
 
   bool PollEvent(Event& ev) override {
@@ -135,6 +144,10 @@ class HeadlessPlatform final : public Platform {
       framesList_ = nullptr;
     }
     if (screenshotFile_.empty()) return;
+    if (frame_.empty() && !lastBits_.empty()) {
+      frame_.resize(static_cast<size_t>(frameWidth_) * frameHeight_ * 3);
+      FrameToRgb(lastBits_.data(), frameWidth_, frameHeight_, lastStride_, frame_.data());
+    }
     if (frame_.empty()) {
       frameWidth_ = logicalWidth_ > 0 ? logicalWidth_ : 640;
       frameHeight_ = logicalHeight_ > 0 ? logicalHeight_ : 480;
@@ -186,6 +199,8 @@ class HeadlessPlatform final : public Platform {
   bool fullscreen_;
 
   std::vector<uint8_t> frame_;  // top-down RGB
+  std::vector<uint8_t> lastBits_;  // the last frame as presented, while not dumping frames
+  int lastStride_ = 0;
   int frameWidth_ = 0, frameHeight_ = 0;
   std::string screenshotFile_;
   std::string dumpDir_;

@@ -1,5 +1,8 @@
 #include "platform/headless/null_audio.h"
 
+#include <algorithm>
+#include <cstdlib>
+
 namespace sorv::platform {
 
 std::unique_ptr<AudioDevice> CreateNullAudio(Platform& clock) { return std::make_unique<NullAudio>(clock); }
@@ -150,6 +153,64 @@ int64_t NullAudio::ChannelPositionMs(int ch) {
   const Voice& v = channels_[static_cast<size_t>(ch)];
   int64_t elapsed = static_cast<uint32_t>(clock_.NowMs() - v.startMs);
   return v.loop && v.durationMs > 0 ? elapsed % v.durationMs : elapsed;
+}
+
+void NullAudio::SettleStream() {
+  uint32_t now = clock_.NowMs();
+  uint32_t elapsed = now - stream_.settledMs;
+  stream_.settledMs = now;
+  if (!stream_.open) return;
+  uint64_t waiting = stream_.queued - stream_.played;
+  uint64_t units = static_cast<uint64_t>(elapsed) * static_cast<uint64_t>(StreamRate()) + stream_.carry;
+  uint64_t frames = units / 1000;
+  if (frames >= waiting) {
+    // Ran dry: the device plays silence, and the position waits.
+    stream_.played = stream_.queued;
+    stream_.carry = 0;
+    return;
+  }
+  stream_.played += frames;
+  stream_.carry = units % 1000;
+}
+
+void NullAudio::OpenStream() {
+  double gain = stream_.gain;
+  stream_ = Stream{};
+  stream_.open = true;
+  stream_.gain = gain;
+  stream_.settledMs = clock_.NowMs();
+}
+
+size_t NullAudio::QueueStream(const int16_t* samples, size_t frames) {
+  if (!stream_.open || !samples) return 0;
+  SettleStream();
+  uint64_t waiting = stream_.queued - stream_.played;
+  size_t room = waiting >= kStreamCapacityFrames ? 0 : kStreamCapacityFrames - static_cast<size_t>(waiting);
+  size_t take = std::min(room, frames);
+  if (take == 0) return 0;
+  int peak = 0;
+  for (size_t i = 0; i < take * 2; ++i) peak = std::max(peak, std::abs(static_cast<int>(samples[i])));
+  stream_.queued += take;
+  streamLog_.push_back({clock_.NowMs(), take, peak, stream_.gain});
+  return take;
+}
+
+size_t NullAudio::StreamQueued() {
+  SettleStream();
+  return static_cast<size_t>(stream_.queued - stream_.played);
+}
+
+int64_t NullAudio::StreamPosition() {
+  SettleStream();
+  return static_cast<int64_t>(stream_.played);
+}
+
+void NullAudio::SetStreamGain(double gain) { stream_.gain = gain; }
+
+void NullAudio::CloseStream() {
+  SettleStream();
+  stream_.open = false;
+  stream_.queued = stream_.played;
 }
 
 }  // namespace sorv::platform

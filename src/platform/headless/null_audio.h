@@ -38,6 +38,23 @@ class NullAudio final : public AudioDevice {
   bool MusicPlaying() override;
   void SetMusicGain(double gain) override;
 
+  int StreamRate() const override { return 44100; }
+  void OpenStream() override;
+  size_t QueueStream(const int16_t* samples, size_t frames) override;
+  size_t StreamQueued() override;
+  int64_t StreamPosition() override;
+  void SetStreamGain(double gain) override;
+  void CloseStream() override;
+
+  // What was queued on the stream: when, how many frames, the loudest
+  // sample of them and the gain in force.
+  struct StreamChunk {
+    uint32_t ms = 0;
+    size_t frames = 0;
+    int peak = 0;
+    double gain = 1;
+  };
+
   // Inspection for tests.
   bool ChannelLooping(int ch);
   double ChannelGain(int ch) const;
@@ -48,6 +65,9 @@ class NullAudio final : public AudioDevice {
   size_t MusicBytes() const { return music_.bytes; }
   size_t ChannelBytes(int ch) const;
   const std::vector<LogEntry>& Log() const { return log_; }
+  const std::vector<StreamChunk>& StreamLog() const { return streamLog_; }
+  bool StreamIsOpen() const { return stream_.open; }
+  double StreamGain() const { return stream_.gain; }
 
  private:
   struct Voice {
@@ -62,7 +82,20 @@ class NullAudio final : public AudioDevice {
   void Note(const char* what, int ch, double gain = 0, uint32_t at = 0, bool atNow = true);
   static bool Valid(int ch) { return ch >= 0 && ch < kAudioChannels; }
 
+  // The stream plays on the clock while it has frames: what has been
+  // played is brought up to date whenever it is asked about.
+  struct Stream {
+    bool open = false;
+    uint64_t queued = 0, played = 0;  // frames, since OpenStream
+    uint32_t settledMs = 0;
+    uint64_t carry = 0;               // frames x 1000 not yet whole
+    double gain = 1;
+  };
+  void SettleStream();
+
   Platform& clock_;
+  Stream stream_;
+  std::vector<StreamChunk> streamLog_;
   std::array<Voice, kAudioChannels> channels_;
   Voice music_;
   std::vector<LogEntry> log_;

@@ -1,15 +1,18 @@
 // The audio device over SDL2_mixer: one mixer channel per engine channel,
 // SDL_mixer's music for the stream. SDL_mixer mixes on its own callback
-// thread; the only work of ours there is starting a loop the instant its
-// introduction ends, and one mutex guards what that shares with the engine.
+// thread; the work of ours there is starting a loop the instant its
+// introduction ends, under one mutex shared with the engine, and adding the
+// PCM stream (a movie's sound) after the mix, from a ring under another.
 #include <SDL.h>
 #include <SDL_mixer.h>
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
+#include <vector>
 
 #include "platform/audio.h"
 #include "platform/fs.h"
@@ -35,6 +38,7 @@ class SdlAudio final : public AudioDevice {
   ~SdlAudio() override {
     if (!opened_) return;
     Mix_ChannelFinished(nullptr);
+    Mix_SetPostMix(nullptr, nullptr);
     Mix_HaltChannel(-1);
     for (Mix_Chunk*& c : chunks_) {
       if (c) Mix_FreeChunk(c);
@@ -69,6 +73,11 @@ class SdlAudio final : public AudioDevice {
     g_device = this;
     opened_ = true;
     Mix_ChannelFinished(&SdlAudio::OnChannelFinished);
+    Uint16 format = 0;
+    if (Mix_QuerySpec(&rate_, &format, &outChannels_) && format == AUDIO_S16SYS && outChannels_ > 0) {
+      streamRing_.assign(kStreamCapacityFrames * 2, 0);
+      Mix_SetPostMix(&SdlAudio::MixStream, this);
+    }
     return true;
   }
 
@@ -143,6 +152,50 @@ class SdlAudio final : public AudioDevice {
   bool MusicPlaying() override { return music_ && Mix_PlayingMusic() != 0; }
   void SetMusicGain(double gain) override { Mix_VolumeMusic(MixVolume(gain)); }
 
+  int StreamRate() const override { return streamRing_.empty() ? 0 : rate_; }
+
+  void OpenStream() override {
+    std::lock_guard<std::mutex> lock(streamMutex_);
+    streamOpen_ = !streamRing_.empty();
+    streamRead_ = streamCount_ = 0;
+    streamPlayed_ = 0;
+  }
+
+  size_t QueueStream(const int16_t* samples, size_t frames) override {
+    std::lock_guard<std::mutex> lock(streamMutex_);
+    if (!streamOpen_ || !samples) return 0;
+    size_t take = std::min(frames, kStreamCapacityFrames - streamCount_);
+    size_t write = (streamRead_ + streamCount_) % kStreamCapacityFrames;
+    for (size_t i = 0; i < take; ++i) {
+      streamRing_[write * 2] = samples[i * 2];
+      streamRing_[write * 2 + 1] = samples[i * 2 + 1];
+      write = write + 1 == kStreamCapacityFrames ? 0 : write + 1;
+    }
+    streamCount_ += take;
+    return take;
+  }
+
+  size_t StreamQueued() override {
+    std::lock_guard<std::mutex> lock(streamMutex_);
+    return streamCount_;
+  }
+
+  int64_t StreamPosition() override {
+    std::lock_guard<std::mutex> lock(streamMutex_);
+    return streamPlayed_;
+  }
+
+  void SetStreamGain(double gain) override {
+    std::lock_guard<std::mutex> lock(streamMutex_);
+    streamGain_ = static_cast<int>(std::lround(std::clamp(gain, 0.0, 1.0) * 256));
+  }
+
+  void CloseStream() override {
+    std::lock_guard<std::mutex> lock(streamMutex_);
+    streamOpen_ = false;
+    streamRead_ = streamCount_ = 0;
+  }
+
  private:
   static bool Valid(int ch) { return ch >= 0 && ch < kAudioChannels; }
   static bool Fail(std::string* error, const std::string& why) {
@@ -188,7 +241,44 @@ class SdlAudio final : public AudioDevice {
     if (chunk) Mix_PlayChannel(next, chunk, -1);
   }
 
+  // Runs on the mixer's thread after everything else is mixed: adds the
+  // stream's waiting frames to the output, saturating. The output's
+  // channels beyond the first two get nothing; a mono output gets the mean.
+  static void MixStream(void* self, Uint8* out, int len) {
+    auto* d = static_cast<SdlAudio*>(self);
+    std::lock_guard<std::mutex> lock(d->streamMutex_);
+    if (!d->streamOpen_ || d->streamCount_ == 0) return;
+    auto* pcm = reinterpret_cast<int16_t*>(out);
+    size_t channels = static_cast<size_t>(d->outChannels_);
+    size_t frames = static_cast<size_t>(len) / (2 * channels);
+    size_t n = std::min(frames, d->streamCount_);
+    auto add = [gain = d->streamGain_](int16_t& to, int from) {
+      int v = to + ((from * gain) >> 8);
+      to = static_cast<int16_t>(std::clamp(v, -32768, 32767));
+    };
+    for (size_t i = 0; i < n; ++i) {
+      int l = d->streamRing_[d->streamRead_ * 2], r = d->streamRing_[d->streamRead_ * 2 + 1];
+      int16_t* frame = pcm + i * channels;
+      if (channels == 1) {
+        add(frame[0], (l + r) / 2);
+      } else {
+        add(frame[0], l);
+        add(frame[1], r);
+      }
+      d->streamRead_ = d->streamRead_ + 1 == kStreamCapacityFrames ? 0 : d->streamRead_ + 1;
+    }
+    d->streamCount_ -= n;
+    d->streamPlayed_ += static_cast<int64_t>(n);
+  }
+
   bool opened_ = false;
+  int rate_ = 0, outChannels_ = 0;
+  std::mutex streamMutex_;  // the stream's ring, shared with the mixer's thread
+  std::vector<int16_t> streamRing_;
+  size_t streamRead_ = 0, streamCount_ = 0;  // frames
+  int64_t streamPlayed_ = 0;
+  int streamGain_ = 256;  // in 256ths
+  bool streamOpen_ = false;
   std::mutex mutex_;  // chunks_ and next_, shared with the mixer's thread
   std::array<Mix_Chunk*, kAudioChannels> chunks_{};
   std::array<int, kAudioChannels> next_{};

@@ -42,23 +42,23 @@ struct DebugState {
 void UpdateTracing(Engine& e);
 
 // The command trace: `word` is the command word as read.
-void TraceCommandSlow(Engine& e, std::string_view word);
+[[gnu::cold]] void TraceCommandSlow(Engine& e, std::string_view word);
 // A value trace line (Shift-JIS) from the readers.
-void TraceValueSlow(Engine& e, const std::string& line);
+[[gnu::cold]] void TraceValueSlow(Engine& e, const std::string& line);
 // After a command of the statement loop: the step-execution box when the
 // window's check box is ticked.
-void StepAfterCommandSlow(Engine& e);
+[[gnu::cold]] void StepAfterCommandSlow(Engine& e);
 // Draws the trace into the window now if an older one is showing.
 void FlushDebugWindow(Engine& e);
 // The main window title while a text chunk is drawn with the debug flag set.
 void ShowDebugTitle(Engine& e);
 
 // Value traces, each formatted only when tracing.
-void TraceArraySlow(Engine& e, int32_t array, int32_t value);
-void TraceIntVarSlow(Engine& e, int32_t var, int32_t value);
-void TraceBracketSlow(Engine& e, int32_t value);
-void TraceAliasSlow(Engine& e, const std::string& name, int32_t value);
-void TraceStrVarSlow(Engine& e, int32_t var, const std::string& value);
+[[gnu::cold]] void TraceArraySlow(Engine& e, int32_t array, int32_t value);
+[[gnu::cold]] void TraceIntVarSlow(Engine& e, int32_t var, int32_t value);
+[[gnu::cold]] void TraceBracketSlow(Engine& e, int32_t value);
+[[gnu::cold]] void TraceAliasSlow(Engine& e, const std::string& name, int32_t value);
+[[gnu::cold]] void TraceStrVarSlow(Engine& e, int32_t var, const std::string& value);
 
 // The debug family's commands.
 void Cmd_createdebugwindow(Engine& e);

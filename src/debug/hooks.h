@@ -8,25 +8,29 @@
 namespace sorv {
 
 inline void TraceCommand(Engine& e, std::string_view word) {
-  if (e.debug.tracing) TraceCommandSlow(e, word);
+  if (__builtin_expect(e.debug.tracing, 0)) TraceCommandSlow(e, word);
+}
+// The catalogue's word: measured only when traced.
+inline void TraceCommand(Engine& e, const char* word) {
+  if (__builtin_expect(e.debug.tracing, 0)) TraceCommandSlow(e, word);
 }
 inline void StepAfterCommand(Engine& e) {
-  if (e.debug.tracing) StepAfterCommandSlow(e);
+  if (__builtin_expect(e.debug.tracing, 0)) StepAfterCommandSlow(e);
 }
 inline void TraceArray(Engine& e, int32_t array, int32_t value) {
-  if (e.debug.tracing) TraceArraySlow(e, array, value);
+  if (__builtin_expect(e.debug.tracing, 0)) TraceArraySlow(e, array, value);
 }
 inline void TraceIntVar(Engine& e, int32_t var, int32_t value) {
-  if (e.debug.tracing) TraceIntVarSlow(e, var, value);
+  if (__builtin_expect(e.debug.tracing, 0)) TraceIntVarSlow(e, var, value);
 }
 inline void TraceBracket(Engine& e, int32_t value) {
-  if (e.debug.tracing) TraceBracketSlow(e, value);
+  if (__builtin_expect(e.debug.tracing, 0)) TraceBracketSlow(e, value);
 }
 inline void TraceAlias(Engine& e, const std::string& name, int32_t value) {
-  if (e.debug.tracing) TraceAliasSlow(e, name, value);
+  if (__builtin_expect(e.debug.tracing, 0)) TraceAliasSlow(e, name, value);
 }
 inline void TraceStrVar(Engine& e, int32_t var, const std::string& value) {
-  if (e.debug.tracing) TraceStrVarSlow(e, var, value);
+  if (__builtin_expect(e.debug.tracing, 0)) TraceStrVarSlow(e, var, value);
 }
 
 }  // namespace sorv

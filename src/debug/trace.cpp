@@ -196,6 +196,9 @@ void TraceCommandSlow(Engine& e, std::string_view word) {
 
 void StepAfterCommandSlow(Engine& e) {
   if (e.app.closeRequested || e.app.restartRequested) return;
+  // The player may have cleared the check box while the last step's box was
+  // up; the statement loop does not pump between commands, so look now.
+  if (e.platform && !e.platform->IsHeadless() && e.debug.window) FillMessageQueue(e);
   UpdateTracing(e);
   DebugState& d = e.debug;
   if (!d.window || !d.window->StepChecked() || !e.platform) return;

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "archive/commands.h"
+#include "debug/debug_state.h"
 #include "graphics/effect.h"
 #include "graphics/image_commands.h"
 #include "graphics/scene_commands.h"
@@ -417,8 +418,8 @@ const CommandEntry kCatalogue[] = {
     {"aviwriteopen", "movie", false, Cmd_aviwriteopen},
     {"aviwrite", "movie", false, Cmd_aviwrite},
     {"aviwriteclose", "movie", false, Cmd_aviwriteclose},
-    {"debuglog", "debug", false, nullptr},
-    {"grptest", "debug", false, nullptr},
+    {"debuglog", "debug", false, Cmd_debuglog},
+    {"grptest", "debug", false, Cmd_grptest},
     // The define-only block: matched only while the *define block runs.
     {"noloaderror", "define", true, Cmd_noloaderror},
     {"rgosub", "control", true, Cmd_rgosub},
@@ -453,7 +454,7 @@ const CommandEntry kCatalogue[] = {
     {"addkinsoku", "define", true, Cmd_addkinsoku},
     {"setkinsoku", "define", true, Cmd_setkinsoku},
     {"windowchip", "define", true, Cmd_windowchip},
-    {"createdebugwindow", "debug", true, nullptr},
+    {"createdebugwindow", "debug", true, Cmd_createdebugwindow},
     {"lookbacksp", "define", true, Cmd_lookbacksp},
     {"chkdbg", "debug", true, Cmd_chkdbg},
     {"linepage", "define", true, Cmd_linepage},

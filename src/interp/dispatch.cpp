@@ -1,5 +1,6 @@
 // The command dispatcher: Lua commands, user-defined commands, then the built-in catalogue,
 // then the voice shorthands.
+#include "debug/hooks.h"
 #include "interp/catalogue.h"
 #include "interp/error.h"
 #include "interp/interp.h"
@@ -39,6 +40,7 @@ void Dispatch(Engine& e, const std::string& word, bool defineMode, int32_t start
     ResetGame(e);
     return;
   }
+  TraceCommand(e, word);
   std::string_view builtin = word;
   if (!word.empty() && word[0] == '_') {
     builtin.remove_prefix(1);
@@ -91,6 +93,7 @@ void RunCachedCommand(Engine& e, const CommandEntry& cmd) {
     ResetGame(e);
     return;
   }
+  TraceCommand(e, cmd.word);
   BeforeCommand(e, &cmd);
   cmd.handler(e);
 }

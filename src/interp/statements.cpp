@@ -3,6 +3,7 @@
 #include <cstring>
 #include <new>
 
+#include "debug/hooks.h"
 #include "interp/control_flow.h"
 #include "interp/coverage.h"
 #include "interp/error.h"
@@ -291,6 +292,7 @@ void RunCommand(Engine& e, bool defineMode, std::string& word) {
   } else {
     DispatchCommandAt(e, word, defineMode, start);
   }
+  StepAfterCommand(e);
 }
 
 }  // namespace

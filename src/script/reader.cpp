@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "debug/hooks.h"
 #include "interp/error.h"
 #include "persist/logs.h"
 #include "shell/engine.h"
@@ -146,13 +147,16 @@ int32_t ReadNumberPrimary(Engine& e) {
     case '?': {
       ++s.pos;
       ArrayRef ref = ReadArrayRef(e, ArrayRefMode::Element);
-      return ArrayElement(e, ref);
+      int32_t v = ArrayElement(e, ref);
+      TraceArray(e, ref.number, v);
+      return v;
     }
     case '%': {
       ++s.pos;
       int32_t n = ReadNumberPrimary(e);
       CheckIntVarNumber(e, n);
       SkipBlanks(e);
+      TraceIntVar(e, n, e.values.intVars[static_cast<size_t>(n)]);
       return e.values.intVars[static_cast<size_t>(n)];
     }
     case '[': {
@@ -160,6 +164,7 @@ int32_t ReadNumberPrimary(Engine& e) {
       int32_t v = ReadNumberArgument(e);
       if (s.cur() != ']') ReportError(e, "エラー", "数値の記述に間違いがあります");
       ++s.pos;
+      TraceBracket(e, v);
       return v;
     }
     case '-':
@@ -174,6 +179,7 @@ int32_t ReadNumberPrimary(Engine& e) {
   int32_t value;
   if (!word.empty() && LookupNumAlias(e, word, value)) {
     SkipBlanks(e);
+    TraceAlias(e, word, value);
     return value;
   }
   ReportError(e, "構文エラー", "数字がくるべきところに数字がありません。");
@@ -236,6 +242,7 @@ void ReadStringPrimary(Engine& e, std::string& dst) {
       CheckStrVarNumber(e, n);
       SkipBlanks(e);
       dst = e.values.strVars[static_cast<size_t>(n)];
+      TraceStrVar(e, n, dst);
       return;
     }
     case '"':

@@ -28,6 +28,10 @@ const char* UsageText() {
          "  --choose POLICY    headless without --events: answer every button wait and\n"
          "                     choice menu by POLICY: first, last, random or random:SEED\n"
          "  --coverage FILE    write the script lines that ran to FILE at the end\n"
+         "  --trace            write the trace of every command (file, line, word and\n"
+         "                     the script line) and of every value read to stderr\n"
+         "  --step             start the debug window with step execution ticked; each\n"
+         "                     step's message box takes an events-file answer when headless\n"
          "  --check            check the script without running it; prints\n"
          "                     FILE:LINE: error|warning: message, exits 1 on an error\n"
          "  --commands         list every command word, its family and whether it is built\n"
@@ -68,6 +72,10 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
       cl.listCommands = true;
     } else if (a == "--check") {
       cl.check = true;
+    } else if (a == "--trace") {
+      cl.trace = true;
+    } else if (a == "--step") {
+      cl.step = true;
     } else if (a == "--choose") {
       if (auto v = value(i, a)) {
         ChoosePolicy policy;

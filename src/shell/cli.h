@@ -17,6 +17,8 @@ struct CommandLine {
   bool listCommands = false;
   bool allowShell = false;  // winexec and shell may start what lies outside the game
   bool check = false;       // --check: read the script, report its faults, run nothing
+  bool trace = false;       // --trace: every command's trace line on stderr
+  bool step = false;        // --step: the debug window's step box starts ticked
   std::string choose;       // --choose POLICY (validated), empty: the default
   std::string coverageFile; // --coverage FILE
   uint64_t memoryLimitMiB = 0;  // 0: the default budget (see platform/memory_budget.h)

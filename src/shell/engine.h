@@ -5,6 +5,7 @@
 #include <string>
 
 #include "archive/archive.h"
+#include "debug/debug_state.h"
 #include "graphics/effect.h"
 #include "graphics/image_state.h"
 #include "graphics/scene.h"
@@ -80,6 +81,7 @@ struct Engine {
   RightClickState rightClick;  // the right-click action, its menus and slot access
   TextureState textures;       // Lua's textures and the drawing library
   MovieState movie;            // movie playback and video capture
+  DebugState debug;            // the debug window, the trace and its log
 
   // Resolves a name as the engine writes it against the game directory.
   std::string Path(const std::string& name) const { return platform::ResolvePath(gameDir, name); }

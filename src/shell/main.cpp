@@ -88,6 +88,9 @@ int main(int argc, char** argv) {
   engine->platform = plat.get();
   engine->gameDir = gameDir;
   engine->app.allowShell = cl.allowShell;
+  engine->debug.toStderr = cl.trace;
+  engine->debug.stepAtOpen = cl.step;
+  UpdateTracing(*engine);
   engine->app.instanceLock = cl.options.headless ? nullptr : &lock;
   plat->CreateMainWindow(engine->screenWidth, engine->screenHeight);
   if (cl.options.fullscreen) {

@@ -8,6 +8,7 @@ namespace sorv {
 
 void FillMessageQueue(Engine& e) {
   if (!e.platform) return;
+  if (e.debug.windowDirty) FlushDebugWindow(e);  // the trace of the last command, before the game waits
   platform::Event ev;
   while (e.platform->PollEvent(ev)) e.app.queue.push_back(ev);
 }

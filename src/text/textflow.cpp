@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "debug/debug_state.h"
 #include "interp/control_flow.h"
 #include "interp/error.h"
 #include "script/reader.h"
@@ -691,6 +692,7 @@ int32_t EffectiveSpeed(const Engine& e) {
 }
 
 void ShowTextChunk(Engine& e, std::string_view chunk) {
+  if (e.app.debugFlag) ShowDebugTitle(e);
   e.text.shownChunks.emplace_back(chunk);
   ChunkRenderer(e, chunk).Run();
 }

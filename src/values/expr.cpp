@@ -4,6 +4,7 @@
 // fixed buffers on the C++ stack: no allocation per evaluation.
 #include <cstdint>
 
+#include "debug/hooks.h"
 #include "interp/error.h"
 #include "script/reader.h"
 #include "shell/engine.h"
@@ -270,6 +271,7 @@ int32_t ReadNumberArgument(Engine& e) {
       // A variable number out of range is left to the reader, which reports it.
       if (c.value >= 0 && c.value < s.numVarCount) {
         s.pos = c.next;
+        TraceIntVar(e, c.value, e.values.intVars[static_cast<size_t>(c.value)]);
         return e.values.intVars[static_cast<size_t>(c.value)];
       }
     }

@@ -67,6 +67,7 @@ struct MenuState {
   int bandShown = 0;                   // strip height the window has now
   uint32_t bandRevision = ~0u;         // revision the strip was drawn from
   int bandWidth = 0;
+  bool bandFullscreen = false;         // full screen as the strip last saw it
   bool busy = false;                   // a menu or dialog is open: no second one
   bool altAlone = false;               // Alt is down and no other key came since
   bool swallowUp = false;              // the release of a press that closed the menu

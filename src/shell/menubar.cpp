@@ -19,7 +19,7 @@ constexpr int32_t kShade = 0x808080;      // borders
 constexpr int32_t kSelected = 0x0A246A;   // the open title, the item under the pointer
 constexpr int32_t kText = 0x000000;
 constexpr int32_t kSelectedText = 0xFFFFFF;
-constexpr int kTitlePad = 6;  // each side of a title
+constexpr int kTitlePad = 5;  // each side of a title
 constexpr int kItemLeft = 20;  // room for the check mark
 constexpr int kItemRight = 20;  // room for the submenu arrow
 
@@ -206,7 +206,7 @@ class Tracker {
     titles_ = MenuTitleRects(e_);
     std::vector<uint8_t> band;
     DrawMenuBand(e_, band, e_.screenWidth, title_);
-    e_.platform->PresentMenuBand(band.data(), e_.screenWidth, kMenuBandHeight, (e_.screenWidth * 3 + 3) & ~3);
+    e_.platform->PresentMenuBand(band.data(), e_.screenWidth, MenuBandHeight(e_), (e_.screenWidth * 3 + 3) & ~3);
     Surface& d = e_.scene.display;
     if (d.Empty()) return;
     std::vector<uint8_t> copy = d.bits;
@@ -216,9 +216,12 @@ class Tracker {
   }
 
   int TitleAt(int x, int y) const {
-    if (y >= 0 || y < -kMenuBandHeight) return -1;
+    int band = MenuBandHeight(e_);
+    if (y >= 0 || y < -band) return -1;
+    y += band;
     for (size_t i = 0; i < titles_.size(); ++i) {
-      if (x >= titles_[i].x && x < titles_[i].x + titles_[i].w) return static_cast<int>(i);
+      const TextRect& r = titles_[i];
+      if (x >= r.x && x < r.x + r.w && y >= r.y - 1 && y < r.y - 1 + kMenuBandHeight) return static_cast<int>(i);
     }
     return -1;
   }
@@ -243,6 +246,13 @@ class Tracker {
     }
   }
 
+  // The menu goes at once; the loop ends with the press's release.
+  void Close() {
+    closing_ = true;
+    levels_.clear();
+    title_ = -1;
+  }
+
   void Choose(const MenuItem& m) {
     if (m.submenu) return;
     chosen_ = m.command;
@@ -262,24 +272,27 @@ class Tracker {
         break;
       }
       case T::MouseDown: {
+        if (closing_) break;
         int t = TitleAt(ev.x, ev.y);
         if (t >= 0) {
           // A press on the open title closes the menu again.
           if (t == title_ && !levels_.empty()) {
-            done_ = true;
-            e_.menu.swallowUp = true;
+            Close();
           } else {
             Select(t, true);
           }
         } else if (LevelAt(ev.x, ev.y) < 0) {
           // A press elsewhere leaves the menu; neither it nor its release
           // reaches the game.
-          done_ = true;
-          e_.menu.swallowUp = true;
+          Close();
         }
         break;
       }
       case T::MouseUp: {
+        if (closing_) {
+          done_ = true;
+          break;
+        }
         int t = TitleAt(ev.x, ev.y);
         if (t >= 0 && t == title_ && levels_.empty()) {
           Choose(e_.menu.bar[static_cast<size_t>(t)]);
@@ -299,7 +312,7 @@ class Tracker {
         break;
       }
       case T::KeyDown:
-        Key(ev.vk);
+        if (!closing_) Key(ev.vk);
         break;
       case T::Close:
         e_.app.queue.push_front(ev);
@@ -394,7 +407,7 @@ class Tracker {
   int title_ = 0;
   std::vector<Level> levels_;
   std::vector<TextRect> titles_;
-  bool done_ = false;
+  bool done_ = false, closing_ = false;
   int chosen_ = -1;
 };
 
@@ -431,32 +444,45 @@ bool TakeWindowEvent(Engine& e, platform::Event& ev) {
 int WantedMenuBand(const Engine& e) {
   if (!e.platform || !e.platform->HasMenuBand()) return 0;
   if (e.menu.removed || e.app.fullscreen || e.menu.bar.empty()) return 0;
-  return kMenuBandHeight;
+  return MenuBandHeight(e);
+}
+
+int MenuBandHeight(const Engine& e) {
+  std::vector<TextRect> rects = MenuTitleRects(e);
+  return rects.empty() ? kMenuBandHeight : rects.back().y - 1 + kMenuBandHeight;
 }
 
 void UpdateMenuBand(Engine& e) {
   if (!e.platform) return;
   MenuState& m = e.menu;
   int want = WantedMenuBand(e);
+  bool stale = m.bandRevision != m.revision || m.bandWidth != e.screenWidth;
   if (want != m.bandShown) {
     e.platform->SetMenuBand(want);
     m.bandShown = want;
-    m.bandRevision = ~0u;
+    stale = true;
   }
-  if (want == 0 || (m.bandRevision == m.revision && m.bandWidth == e.screenWidth)) return;
-  std::vector<uint8_t> band;
-  DrawMenuBand(e, band, e.screenWidth, -1);
-  e.platform->PresentMenuBand(band.data(), e.screenWidth, kMenuBandHeight, (e.screenWidth * 3 + 3) & ~3);
   m.bandRevision = m.revision;
   m.bandWidth = e.screenWidth;
+  m.bandFullscreen = e.app.fullscreen;
+  if (want == 0 || !stale) return;
+  std::vector<uint8_t> band;
+  DrawMenuBand(e, band, e.screenWidth, -1);
+  e.platform->PresentMenuBand(band.data(), e.screenWidth, want, (e.screenWidth * 3 + 3) & ~3);
 }
 
-std::vector<TextRect> MenuTitleRects(Engine& e) {
+// Titles that do not fit on a row go to the next, as a narrow window's
+// menu bar wraps.
+std::vector<TextRect> MenuTitleRects(const Engine& e) {
   std::vector<TextRect> rects;
-  int x = 2;
+  int x = 2, y = 1;
   for (const MenuItem& m : e.menu.bar) {
     int w = TextWidth(SjisText(m)) + 2 * kTitlePad;
-    rects.push_back(TextRect{x, 1, w, kMenuBandHeight - 2});
+    if (x > 2 && x + w > e.screenWidth) {
+      x = 2;
+      y += kMenuBandHeight;
+    }
+    rects.push_back(TextRect{x, y, w, kMenuBandHeight - 2});
     x += w;
   }
   return rects;
@@ -464,15 +490,16 @@ std::vector<TextRect> MenuTitleRects(Engine& e) {
 
 void DrawMenuBand(Engine& e, std::vector<uint8_t>& bits, int width, int highlight) {
   int stride = (width * 3 + 3) & ~3;
-  bits.assign(static_cast<size_t>(stride) * kMenuBandHeight, 0);
-  ScreenView v{bits.data(), width, kMenuBandHeight, stride};
-  Fill(v, {0, 0, width, kMenuBandHeight}, kFace);
-  Fill(v, {0, kMenuBandHeight - 1, width, 1}, kShade);
+  int height = MenuBandHeight(e);
+  bits.assign(static_cast<size_t>(stride) * height, 0);
+  ScreenView v{bits.data(), width, height, stride};
+  Fill(v, {0, 0, width, height}, kFace);
+  Fill(v, {0, height - 1, width, 1}, kShade);
   std::vector<TextRect> rects = MenuTitleRects(e);
   for (size_t i = 0; i < rects.size(); ++i) {
     bool sel = static_cast<int>(i) == highlight;
     if (sel) Fill(v, rects[i], kSelected);
-    DrawText(e, v, SjisText(e.menu.bar[i]), rects[i].x + kTitlePad, (kMenuBandHeight - kMenuGlyph) / 2,
+    DrawText(e, v, SjisText(e.menu.bar[i]), rects[i].x + kTitlePad, rects[i].y - 1 + (kMenuBandHeight - kMenuGlyph) / 2,
              sel ? kSelectedText : kText);
   }
 }
@@ -504,10 +531,6 @@ bool MenuBarEvent(Engine& e, const platform::Event& ev) {
     case T::MouseMove:
     case T::Wheel:
       if (ev.type == T::MouseDown) m.altAlone = false;
-      if (ev.type == T::MouseUp && m.swallowUp) {
-        m.swallowUp = false;
-        return true;
-      }
       if (!shown || ev.y >= 0) return false;
       if (ev.type == T::MouseDown && !m.busy && ev.button == platform::MouseButton::Left) {
         std::vector<TextRect> rects = MenuTitleRects(e);

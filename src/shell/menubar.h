@@ -16,9 +16,9 @@ namespace sorv {
 struct Engine;
 struct MenuItem;
 
-constexpr int kMenuBandHeight = 20;  // rows of the strip
+constexpr int kMenuBandHeight = 20;  // rows of one line of the strip
 constexpr int kMenuRowHeight = 20;   // rows of a drop-down item
-constexpr int kMenuGlyph = 14;       // glyph size of menu texts
+constexpr int kMenuGlyph = 12;       // glyph size of menu texts
 
 // The strip the window should show now: none in full screen, after
 // deletemenu, with an empty bar, or where the platform has no room for one.
@@ -27,8 +27,10 @@ int WantedMenuBand(const Engine& e);
 void UpdateMenuBand(Engine& e);
 
 // Where each title of the bar sits in the strip (y 0 is its top row).
-std::vector<TextRect> MenuTitleRects(Engine& e);
-// Draws the strip into a bottom-up BGR buffer of `width` x kMenuBandHeight;
+std::vector<TextRect> MenuTitleRects(const Engine& e);
+// The strip's height: a line of titles, more when they wrap.
+int MenuBandHeight(const Engine& e);
+// Draws the strip into a bottom-up BGR buffer of `width` x MenuBandHeight;
 // `highlight` is the open title or -1.
 void DrawMenuBand(Engine& e, std::vector<uint8_t>& bits, int width, int highlight);
 

@@ -26,7 +26,10 @@ bool TakeLeftButtonUp(Engine& e) {
 }
 
 static int PumpOne(Engine& e, bool sleepWhenIdle) {
-  if (e.menu.bandShown != WantedMenuBand(e) || e.menu.bandRevision != e.menu.revision) UpdateMenuBand(e);
+  const MenuState& m = e.menu;
+  if (m.bandRevision != m.revision || m.bandWidth != e.screenWidth || m.bandFullscreen != e.app.fullscreen) {
+    UpdateMenuBand(e);
+  }
   if (e.app.queue.empty()) FillMessageQueue(e);
   if (e.app.queue.empty()) {
     if (sleepWhenIdle && e.platform) e.platform->SleepMs(5);

@@ -127,7 +127,7 @@ TEST(MenuBar, InsertedItemsAreDrawnInTheStripAndRunTheirCommands) {
   // FULL was inserted last, so it is the first title: 全画面 then 終了.
   std::vector<TextRect> titles = MenuTitleRects(o.e());
   ASSERT_EQ(titles.size(), 2u);
-  EXPECT_EQ(titles[0].w, 3 * kMenuGlyph + 12);
+  EXPECT_EQ(titles[0].w, 3 * kMenuGlyph + 10);
   EXPECT_GT(InkIn(o.shot, titles[0].x, titles[0].x + titles[0].w), 20);
   EXPECT_GT(InkIn(o.shot, titles[1].x, titles[1].x + titles[1].w), 20);
   EXPECT_EQ(InkIn(o.shot, titles[1].x + titles[1].w, 640), 0);
@@ -173,7 +173,7 @@ TEST(MenuBar, DropDownsOpenByMouseAndKeyboardAndTheStripIsNotTheGames) {
   // Escape and a press elsewhere leave the menu; clicks on the strip or on
   // an open menu never end the game's click wait.
   Outcome strip = Play(Game("", "あ@\ngettimer %1\nend\n"),
-                       "300 click 600 -10\n400 key f10\n410 key escape\n"
+                       "300 click 630 -10\n400 key f10\n410 key escape\n"
                        "500 click 10 -10\n600 click 300 300\n1000 click 5 5\n",
                        bar);
   EXPECT_EQ(strip.r.status, 0) << strip.r.errorText;

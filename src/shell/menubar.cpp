@@ -187,6 +187,7 @@ class Tracker {
     }
     title = (title % n + n) % n;
     title_ = title;
+    titles_ = MenuTitleRects(e_);
     levels_.clear();
     MenuItem& m = bar[static_cast<size_t>(title)];
     if (open && m.submenu) Open(m, titles_.empty() ? 0 : titles_[static_cast<size_t>(title)].x, 0, keyboard_ ? 0 : -1);

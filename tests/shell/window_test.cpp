@@ -153,6 +153,11 @@ TEST(MenuBar, DropDownsOpenByMouseAndKeyboardAndTheStripIsNotTheGames) {
   // 画面 is the first title; its first item is フルスクリーン.
   Outcome mouse = Play(Game("", kWait), "500 click 10 -10\n600 click 30 10\n1000 click 5 5\n", bar);
   EXPECT_TRUE(mouse.e().app.fullscreen);
+  // A later title's menu opens under it: 文字速度's third item is 高速.
+  std::vector<TextRect> titles = MenuTitleRects(mouse.e());
+  const std::string x = std::to_string(titles[3].x + 10);
+  Outcome speed = Play(Game("", kWait), "500 click " + x + " -10\n600 click " + x + " 50\n1000 click 5 5\n", bar);
+  EXPECT_EQ(speed.e().text.userSpeedIndex, 2);
   // F10, three titles right to 文字速度, down into it, down twice to 高速.
   Outcome keys = Play(Game("", kWait),
                       "500 key f10\n510 key right\n520 key right\n530 key right\n540 key down\n550 key down\n"

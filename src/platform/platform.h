@@ -26,6 +26,7 @@ struct Event {
     FocusGained,
     FocusLost,
     Expose,      // the window needs its last frame again
+    Command,     // a menu command chosen outside the engine's own menu bar (headless)
   };
   Type type = Type::Expose;
   int x = 0, y = 0;  // in game (logical) coordinates
@@ -34,6 +35,7 @@ struct Event {
   int vk = 0;        // Windows virtual-key code (VK_RETURN = 0x0D, 'A' = 0x41 ...)
   bool repeat = false;
   uint32_t ch = 0;
+  int command = 0;   // Command: the menu command number
 };
 
 enum class MessageBoxButtons { Ok, YesNo, OkCancel };
@@ -48,6 +50,7 @@ struct Options {
   int64_t maxTimeMs = -1;      // headless: virtual time budget (-1 = default cap)
   bool fullscreen = false;
   int scale = 0;               // sdl: initial integer window scale (0 = fit the desktop)
+  bool menuBar = false;        // headless: the window has the menu strip (the sdl window always has)
 };
 
 // Thrown by the headless clock when the virtual time budget is spent.
@@ -78,6 +81,32 @@ class Platform {
   // While on, Present waits for the display's refresh, so an animation shows
   // every frame whole. Off for ordinary drawing, which must not be held up.
   virtual void SetVsync(bool on) { (void)on; }
+
+  // The menu strip: `height` rows above the game picture that the engine
+  // draws its menu bar in (0: none). The client area grows or shrinks by it;
+  // mouse events over it arrive with y from -height to -1. A backend that
+  // has no room for one says so and ignores the calls.
+  virtual bool HasMenuBand() const { return false; }
+  virtual void SetMenuBand(int height) { (void)height; }
+  // The strip's pixels, in the layout Present takes.
+  virtual void PresentMenuBand(const uint8_t* bits, int width, int height, int stride) {
+    (void)bits, (void)width, (void)height, (void)stride;
+  }
+  // The window's client area in window pixels (the strip included).
+  virtual void ClientSize(int& width, int& height) {
+    width = 0;
+    height = 0;
+  }
+
+  // The player resizing the window (windowed only).
+  virtual void SetClientSize(int width, int height) { (void)width, (void)height; }
+  // The game pixel under a point of the client area, as mouse events give
+  // it (y negative over the strip); false on the black bars.
+  virtual bool WindowPointToGame(int wx, int wy, int& x, int& y) {
+    x = wx;
+    y = wy;
+    return true;
+  }
 
   // Input. PollEvent never blocks.
   virtual bool PollEvent(Event& ev) = 0;

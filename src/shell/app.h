@@ -34,6 +34,7 @@ struct AppState {
   bool allowShell = false;        // --allow-shell: winexec and shell may leave the game directory
   bool cdFadeOff = false;         // "config.txt": cdfadeoff
   bool fullscreen = false;
+  std::string cdDrive;  // the CD drive dialog's choice ("" = the default drive)
   bool altDown = false;
   bool ctrlDown = false;
   bool firstPass = true;

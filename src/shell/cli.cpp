@@ -19,6 +19,7 @@ const char* UsageText() {
          "  --dump-frames DIR  headless: write every presented frame to DIR\n"
          "  --max-time MS      headless: stop after MS milliseconds of virtual time\n"
          "  --fullscreen       start in full screen\n"
+         "  --menubar          headless: the window has the menu strip (screenshots show it)\n"
          "  --scale N          start with the window N times the game's size\n"
          "  --memory-limit MIB the memory the game may use, in MiB (default: half of\n"
          "                     the machine's memory, at most 4096); past it a\n"
@@ -90,6 +91,8 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
       cl.allowShell = true;
     } else if (a == "--fullscreen") {
       cl.options.fullscreen = true;
+    } else if (a == "--menubar") {
+      cl.options.menuBar = true;
     } else if (a == "--events") {
       if (auto v = value(i, a)) cl.options.eventsFile = *v;
     } else if (a == "--screenshot") {

@@ -115,8 +115,35 @@ std::vector<MenuItem> StandardMenu() {
 }
 
 void RestoreMenu(Engine& e) {
-  e.menu = MenuState{};
-  e.menu.bar = StandardMenu();
+  MenuState fresh;
+  fresh.bar = StandardMenu();
+  fresh.revision = e.menu.revision + 1;
+  fresh.bandShown = e.menu.bandShown;
+  fresh.bandWidth = e.menu.bandWidth;
+  fresh.busy = e.menu.busy;
+  e.menu = std::move(fresh);
+}
+
+void FillFontMenu(Engine& e, MenuItem& fontMenu) {
+  std::vector<std::string> faces = EnumerateMenuFonts();
+  e.menu.fontSlots.assign(kMaxFontSlots, std::string());
+  // Each face goes just before "デフォルト", so they keep their order above it.
+  auto at = fontMenu.items.begin();
+  for (MenuItem& m : fontMenu.items) {
+    if (m.command == kMenuFontDefault) break;
+    ++at;
+  }
+  std::vector<MenuItem> items;
+  for (size_t slot = 0; slot < faces.size() && slot < kMaxFontSlots; ++slot) {
+    if (faces[slot].empty()) continue;
+    e.menu.fontSlots[slot] = faces[slot];
+    MenuItem m;
+    m.text = faces[slot];
+    m.command = static_cast<int>(slot);
+    items.push_back(std::move(m));
+  }
+  fontMenu.items.insert(at, items.begin(), items.end());
+  ++e.menu.revision;
 }
 
 int MenuKeywordCommand(std::string_view keyword) {
@@ -151,6 +178,7 @@ void Cmd_resetmenu(Engine& e) {
   if (e.menu.customised) ReportError(e, "エラー", "resetmenuは一度だけしか使えません。");
   e.menu.customised = true;
   e.menu.bar.clear();
+  ++e.menu.revision;
 }
 
 // insertmenu text, keyword [, depth]: the item goes to the top of the menu
@@ -170,6 +198,7 @@ void Cmd_insertmenu(Engine& e) {
   item.text = Sjis(text);
   if (keyword == "font") {
     item = FontSubmenu(item.text);
+    FillFontMenu(e, item);
   } else if (keyword == "sub") {
     item.submenu = true;
   } else if (int command = MenuKeywordCommand(keyword)) {
@@ -181,11 +210,13 @@ void Cmd_insertmenu(Engine& e) {
   std::vector<MenuItem>* menu = depth < 0 ? nullptr : MenuAtDepth(e.menu.bar, depth);
   if (!menu) ReportError(e, "エラー", Format("insertmenuの階層%dにサブメニューがありません。", depth));
   menu->insert(menu->begin(), std::move(item));
+  ++e.menu.revision;
 }
 
 void Cmd_deletemenu(Engine& e) {
   e.menu.removed = true;
   e.menu.customised = true;
+  ++e.menu.revision;
 }
 
 // killmenu n: removes the item at position n of the bar; a position past
@@ -194,8 +225,12 @@ void Cmd_killmenu(Engine& e) {
   int32_t n = ReadNumberArgument(e);
   std::vector<MenuItem>& bar = e.menu.bar;
   if (n >= 0 && static_cast<size_t>(n) < bar.size()) bar.erase(bar.begin() + n);
+  ++e.menu.revision;
 }
 
-void Cmd_delbgmvol(Engine& e) { RemoveCommand(e.menu.bar, kMenuVolume); }
+void Cmd_delbgmvol(Engine& e) {
+  RemoveCommand(e.menu.bar, kMenuVolume);
+  ++e.menu.revision;
+}
 
 }  // namespace sorv

@@ -3,6 +3,7 @@
 // marks. The window code draws whatever this model holds.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -58,11 +59,31 @@ struct MenuState {
   bool hasTextSpeedItem = false;  // an inserted "textspeed" item
   int checkedFont = kMenuFontDefault;
   std::string menuFace;  // face of the menu's font items (script bytes)
+  std::vector<std::string> fontSlots;  // face names of the font items 0-179 (UTF-8)
+  bool fontsFilled = false;            // the standard font submenu holds the system's faces
+  uint32_t revision = 0;               // bumped whenever the bar's items change
+
+  // What the window shows of it (kept across a restart pass).
+  int bandShown = 0;                   // strip height the window has now
+  uint32_t bandRevision = ~0u;         // revision the strip was drawn from
+  int bandWidth = 0;
+  bool bandFullscreen = false;         // full screen as the strip last saw it
+  bool busy = false;                   // a menu or dialog is open: no second one
+  bool altAlone = false;               // Alt is down and no other key came since
+  bool swallowUp = false;              // the release of a press that closed the menu
+  std::vector<std::string> dialogStrings;  // what the last dialog box showed (UTF-8)
 };
 
 // The menu bar of a fresh window.
 std::vector<MenuItem> StandardMenu();
 void RestoreMenu(Engine& e);
+
+// Fills a font submenu with the system's fixed-pitch Japanese faces (at
+// most 180 slots, each item's command its slot number).
+void FillFontMenu(Engine& e, MenuItem& fontMenu);
+// The faces that font enumeration offers, in slot order; a slot that was
+// counted but not offered is empty (UTF-8).
+std::vector<std::string> EnumerateMenuFonts();
 
 // The command number of an insertmenu keyword (lower case); 0 when the
 // keyword names no command.

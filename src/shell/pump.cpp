@@ -2,6 +2,7 @@
 // are not input for a wait: closing, the full-screen toggle, repainting.
 #include "lua/bridge.h"
 #include "shell/engine.h"
+#include "shell/menubar.h"
 #include "shell/window.h"
 
 namespace sorv {
@@ -26,6 +27,10 @@ bool TakeLeftButtonUp(Engine& e) {
 }
 
 static int PumpOne(Engine& e, bool sleepWhenIdle) {
+  const MenuState& m = e.menu;
+  if (m.bandRevision != m.revision || m.bandWidth != e.screenWidth || m.bandFullscreen != e.app.fullscreen) {
+    UpdateMenuBand(e);
+  }
   if (e.app.queue.empty()) FillMessageQueue(e);
   if (e.app.queue.empty()) {
     if (sleepWhenIdle && e.platform) e.platform->SleepMs(5);
@@ -47,25 +52,33 @@ void RequestClose(Engine& e) {
     // The game's close callback decides instead of the quit question.
     if (!allow) return;
   } else {
+    // The texts englishdialog may have replaced.
+    const ShellSettings& s = e.shellSettings;
     platform::MessageBoxAnswer a = e.platform->ShowMessageBox(
-        "结束确认", "是否结束游戏？", platform::MessageBoxButtons::YesNo, platform::MessageBoxIcon::Question);
+        s.quitCaption, s.quitQuestion, platform::MessageBoxButtons::YesNo, platform::MessageBoxIcon::Question);
     if (a != platform::MessageBoxAnswer::Yes) return;
   }
   e.app.closeRequested = true;
-  e.interp.skipMode = false;
+  EndSkipAndAuto(e);
+  e.input.settings.autoClickMs = 0;
 }
 
 void WindowProc(Engine& e, const platform::Event& ev) {
   using T = platform::Event::Type;
+  // The menu strip and the keys that open the menu come first: none of
+  // them is the game's input.
+  if (MenuBarEvent(e, ev)) return;
   switch (ev.type) {
     case T::Close:
       RequestClose(e);
       break;
+    case T::Command:
+      if (!e.menu.busy) RunMenuCommand(e, ev.command);
+      return;
     case T::KeyDown:
       // Alt+Enter toggles full screen, as the window's accelerator did.
       if (ev.vk == 0x0D && e.app.altDown) {
-        e.app.fullscreen = !e.app.fullscreen;
-        e.platform->SetFullscreen(e.app.fullscreen);
+        if (!ev.repeat) RunMenuCommand(e, kMenuToggleFull);
         return;  // an accelerator: no key press and no character for the waits
       }
       if (ev.vk == 0x12) e.app.altDown = true;

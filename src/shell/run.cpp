@@ -15,6 +15,7 @@
 #include "platform/fs.h"
 #include "plugin/plugin.h"
 #include "shell/engine.h"
+#include "shell/menubar.h"
 #include "shell/window.h"
 #include "sound/sound.h"
 
@@ -88,6 +89,7 @@ void RestartPass(Engine& e) {
   ApplyEnvironment(e);
 
   if (!e.app.windowShown) {
+    UpdateMenuBand(e);  // the strip is part of the window's first size
     e.platform->ShowMainWindow();
     e.app.windowShown = true;
     e.platform->SleepMs(500);

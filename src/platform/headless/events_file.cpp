@@ -184,6 +184,17 @@ class LineParser {
       }
       return "";
     }
+    if (kind == "menu") {
+      std::string_view word = NextWord(rest_);
+      Event ev;
+      ev.type = Event::Type::Command;
+      if (!ParseNumber(word, ev.command) || ev.command < 0 || ev.command > 65535) {
+        return "menu needs a command number (0..65535), not '" + std::string(word) + "'";
+      }
+      if (auto err = End(); !err.empty()) return err;
+      Add(ev);
+      return "";
+    }
     if (kind == "close") {
       if (auto err = End(); !err.empty()) return err;
       Event ev;

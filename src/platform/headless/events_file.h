@@ -8,6 +8,7 @@
 //   text STRING                   the rest of the line, one Text event per code point
 //   answer yes|no|ok|cancel       the answer to the next message box (its time is ignored)
 //   close                         the player closes the window
+//   menu N                        menu command N chosen (40016 fast text, 40002 full screen ...)
 // Blank lines and lines starting with '#' are ignored.
 #pragma once
 

@@ -24,6 +24,7 @@ class HeadlessPlatform final : public Platform {
       : maxTimeMs_(options.maxTimeMs < 0 ? kDefaultMaxTimeMs : options.maxTimeMs),
         unattended_(options.eventsFile.empty()),
         fullscreen_(options.fullscreen),
+        menuBar_(options.menuBar),
         screenshotFile_(options.screenshotFile),
         dumpDir_(options.dumpFramesDir) {
     if (!unattended_) script_ = LoadEventsScript(options.eventsFile);
@@ -44,6 +45,7 @@ class HeadlessPlatform final : public Platform {
   void SetLogicalSize(int width, int height) override {
     logicalWidth_ = width;
     logicalHeight_ = height;
+    bandRgb_.assign(static_cast<size_t>(std::max(logicalWidth_, 0)) * band_ * 3, 0);
   }
   void SetTitle(const std::string&) override {}
   void ShowMainWindow() override {}
@@ -55,6 +57,24 @@ class HeadlessPlatform final : public Platform {
     height = 1080;
   }
   int DisplayBitsPerPixel() override { return 32; }
+
+  // With --menubar the strip is part of the window: the screenshot and the
+  // dumped frames show it above the picture, as a player would see it.
+  bool HasMenuBand() const override { return menuBar_; }
+  void SetMenuBand(int height) override {
+    if (!menuBar_) return;
+    band_ = std::max(height, 0);
+    bandRgb_.assign(static_cast<size_t>(std::max(logicalWidth_, 0)) * band_ * 3, 0);
+  }
+  void PresentMenuBand(const uint8_t* bits, int width, int height, int stride) override {
+    if (!menuBar_ || height != band_ || width != logicalWidth_) return;
+    FrameToRgb(bits, width, height, stride, bandRgb_.data());
+    if (framesList_ && !frame_.empty()) DumpFrame();
+  }
+  void ClientSize(int& width, int& height) override {
+    width = logicalWidth_;
+    height = logicalHeight_ + band_;
+  }
 
   void Present(const uint8_t* bits, int width, int height, int stride) override {
     if (width <= 0 || height <= 0) return;
@@ -154,7 +174,10 @@ class HeadlessPlatform final : public Platform {
       frame_.assign(static_cast<size_t>(frameWidth_) * frameHeight_ * 3, 0);
     }
     std::string error;
-    if (!WritePngRgb(screenshotFile_, frame_.data(), frameWidth_, frameHeight_, &error)) {
+    std::vector<uint8_t> window;
+    int h = frameHeight_;
+    const uint8_t* rgb = WindowPixels(window, h);
+    if (!WritePngRgb(screenshotFile_, rgb, frameWidth_, h, &error)) {
       std::fprintf(stderr, "sorv: cannot write the screenshot: %s\n", error.c_str());
     }
   }
@@ -162,6 +185,16 @@ class HeadlessPlatform final : public Platform {
  private:
   void CheckTimeLimit() const {
     if (clockMs_ > static_cast<uint64_t>(maxTimeMs_)) throw TimeLimitReached();
+  }
+
+  // The frame with the strip on top when one is shown at the frame's width.
+  const uint8_t* WindowPixels(std::vector<uint8_t>& buffer, int& height) const {
+    height = frameHeight_;
+    if (band_ == 0 || frameWidth_ != logicalWidth_ || bandRgb_.empty()) return frame_.data();
+    buffer = bandRgb_;
+    buffer.insert(buffer.end(), frame_.begin(), frame_.end());
+    height = frameHeight_ + band_;
+    return buffer.data();
   }
 
   void OpenFrameDump() {
@@ -177,7 +210,10 @@ class HeadlessPlatform final : public Platform {
     char name[32];
     std::snprintf(name, sizeof name, "frame-%06llu.png", static_cast<unsigned long long>(frameCount_));
     std::string error;
-    if (!WritePngRgb(dumpDir_ + "/" + name, frame_.data(), frameWidth_, frameHeight_, &error)) {
+    std::vector<uint8_t> window;
+    int h = frameHeight_;
+    const uint8_t* rgb = WindowPixels(window, h);
+    if (!WritePngRgb(dumpDir_ + "/" + name, rgb, frameWidth_, h, &error)) {
       if (!dumpFailed_) std::fprintf(stderr, "sorv: cannot write a frame: %s\n", error.c_str());
       dumpFailed_ = true;
     }
@@ -197,6 +233,9 @@ class HeadlessPlatform final : public Platform {
 
   int logicalWidth_ = 640, logicalHeight_ = 480;
   bool fullscreen_;
+  bool menuBar_;
+  int band_ = 0;
+  std::vector<uint8_t> bandRgb_;  // top-down RGB, logical width x band_
 
   std::vector<uint8_t> frame_;  // top-down RGB
   std::vector<uint8_t> lastBits_;  // the last frame as presented, while not dumping frames

@@ -10,6 +10,7 @@
 #include <cstring>
 #include <deque>
 #include <string>
+#include <vector>
 
 #include "platform/platform.h"
 #include "platform/sdl/viewport.h"
@@ -106,7 +107,7 @@ class SdlPlatform final : public Platform {
     logicalWidth_ = width;
     logicalHeight_ = height;
     int w, h;
-    WindowSizeFor(width, height, w, h);
+    WindowSizeFor(width, height + band_, w, h);
     window_ = SDL_CreateWindow(title_.c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, w, h,
                                SDL_WINDOW_HIDDEN | SDL_WINDOW_RESIZABLE);
     if (!window_) return false;
@@ -127,6 +128,7 @@ class SdlPlatform final : public Platform {
   void SetLogicalSize(int width, int height) override {
     logicalWidth_ = width;
     logicalHeight_ = height;
+    bandPixels_.assign(static_cast<size_t>(std::max(logicalWidth_, 1)) * band_, 0xFFD4D0C8u);
     if (!window_) return;
     if (IsFullscreen()) {
       resizeOnLeavingFullscreen_ = true;
@@ -150,17 +152,119 @@ class SdlPlatform final : public Platform {
     Render();
   }
 
+  // The desktop's own mode, never a mode switch: the picture is scaled or
+  // bordered in black instead. The window's size and place come back on
+  // return.
   void SetFullscreen(bool on) override {
+    wantFullscreen_ = on;
     if (!window_) {
       options_.fullscreen = on;
       return;
     }
-    SDL_SetWindowFullscreen(window_, on ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0);
-    if (!on && resizeOnLeavingFullscreen_) {
-      resizeOnLeavingFullscreen_ = false;
-      ResizeToLogical();
+    bool now = IsFullscreen();
+    if (on && !now) {
+      SDL_GetWindowPosition(window_, &savedX_, &savedY_);
+      SDL_GetWindowSize(window_, &savedW_, &savedH_);
+      haveSaved_ = true;
+    }
+    if (on != now) SDL_SetWindowFullscreen(window_, on ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0);
+    if (!on && now) {
+      if (resizeOnLeavingFullscreen_ || !haveSaved_) {
+        resizeOnLeavingFullscreen_ = false;
+        ResizeToLogical();
+      } else {
+        SDL_SetWindowSize(window_, savedW_, savedH_);
+        SDL_SetWindowPosition(window_, savedX_, savedY_);
+      }
     }
     Render();
+  }
+
+  bool HasMenuBand() const override { return true; }
+
+  // The strip changes the client area's height by its own height at the
+  // window's present scale, so the picture keeps its size.
+  void SetMenuBand(int height) override {
+    height = std::max(height, 0);
+    if (height == band_) return;
+    int old = band_;
+    band_ = height;
+    bandPixels_.assign(static_cast<size_t>(std::max(logicalWidth_, 1)) * band_, 0xFFD4D0C8u);
+    if (!window_) return;
+    if (IsFullscreen()) {
+      if (haveSaved_ && logicalWidth_ > 0) savedH_ += (band_ - old) * savedW_ / logicalWidth_;
+    } else {
+      int ww = 0, wh = 0, naturalW, naturalH;
+      SDL_GetWindowSize(window_, &ww, &wh);
+      WindowSizeFor(logicalWidth_, logicalHeight_ + old, naturalW, naturalH);
+      if (ww == naturalW && wh == naturalH) {
+        WindowSizeFor(logicalWidth_, logicalHeight_ + band_, ww, wh);
+      } else {
+        Viewport v = FitViewport(ww, wh, logicalWidth_, logicalHeight_ + old);
+        wh = std::max(1, wh + (band_ - old) * v.h / std::max(logicalHeight_ + old, 1));
+      }
+      SDL_SetWindowSize(window_, ww, wh);
+    }
+    Upload();
+    Render();
+  }
+
+  void PresentMenuBand(const uint8_t* bits, int width, int height, int stride) override {
+    if (height != band_ || width <= 0) return;
+    int w = std::max(logicalWidth_, 1);
+    bandPixels_.assign(static_cast<size_t>(w) * band_, 0xFFD4D0C8u);
+    for (int y = 0; y < band_; ++y) {
+      const uint8_t* src = bits + static_cast<ptrdiff_t>(band_ - 1 - y) * stride;
+      uint32_t* dst = bandPixels_.data() + static_cast<size_t>(y) * w;
+      for (int x = 0; x < std::min(w, width); ++x, src += 3) {
+        dst[x] = 0xFF000000u | uint32_t{src[2]} << 16 | uint32_t{src[1]} << 8 | src[0];
+      }
+    }
+    Upload();
+    Render();
+  }
+
+  void ClientSize(int& width, int& height) override {
+    width = height = 0;
+    if (window_) SDL_GetWindowSize(window_, &width, &height);
+  }
+
+  void SetClientSize(int width, int height) override {
+    if (window_ && !IsFullscreen()) SDL_SetWindowSize(window_, width, height);
+  }
+
+  // The strip (when shown) and the last frame into one texture, the strip
+  // on top: both scale together, so one mapping serves every point.
+  void Upload() {
+    if (!renderer_ || framePixels_.empty()) return;
+    int width = frameWidth_, height = frameHeight_ + ShownBand();
+    if (!texture_ || textureWidth_ != width || textureHeight_ != height) {
+      if (texture_) SDL_DestroyTexture(texture_);
+      texture_ =
+          SDL_CreateTexture(renderer_, SDL_PIXELFORMAT_RGB888, SDL_TEXTUREACCESS_STREAMING, width, height);
+      if (!texture_) return;
+      textureWidth_ = width;
+      textureHeight_ = height;
+    }
+    void* pixels;
+    int pitch;
+    if (SDL_LockTexture(texture_, nullptr, &pixels, &pitch) != 0) return;
+    int band = ShownBand(), bandWidth = std::max(logicalWidth_, 1);
+    for (int y = 0; y < height; ++y) {
+      auto* dst =
+          reinterpret_cast<uint32_t*>(static_cast<uint8_t*>(pixels) + static_cast<ptrdiff_t>(y) * pitch);
+      if (y < band) {
+        const uint32_t* src = bandPixels_.data() + static_cast<size_t>(y) * bandWidth;
+        for (int x = 0; x < width; ++x) dst[x] = x < bandWidth ? src[x] : 0xFFD4D0C8u;
+      } else {
+        std::memcpy(dst, framePixels_.data() + static_cast<size_t>(y - band) * width, sizeof(uint32_t) * width);
+      }
+    }
+    SDL_UnlockTexture(texture_);
+  }
+
+  int ShownBand() const {
+    return bandPixels_.size() == static_cast<size_t>(std::max(logicalWidth_, 1)) * band_ ? band_ : 0;
   }
 
   bool IsFullscreen() const override {
@@ -200,26 +304,17 @@ class SdlPlatform final : public Platform {
 
   void Present(const uint8_t* bits, int width, int height, int stride) override {
     if (!renderer_ || width <= 0 || height <= 0) return;
-    if (!texture_ || textureWidth_ != width || textureHeight_ != height) {
-      if (texture_) SDL_DestroyTexture(texture_);
-      texture_ =
-          SDL_CreateTexture(renderer_, SDL_PIXELFORMAT_RGB888, SDL_TEXTUREACCESS_STREAMING, width, height);
-      if (!texture_) return;
-      textureWidth_ = width;
-      textureHeight_ = height;
-    }
-    void* pixels;
-    int pitch;
-    if (SDL_LockTexture(texture_, nullptr, &pixels, &pitch) != 0) return;
+    frameWidth_ = width;
+    frameHeight_ = height;
+    framePixels_.resize(static_cast<size_t>(width) * height);
     for (int y = 0; y < height; ++y) {
       const uint8_t* src = bits + static_cast<ptrdiff_t>(height - 1 - y) * stride;
-      auto* dst =
-          reinterpret_cast<uint32_t*>(static_cast<uint8_t*>(pixels) + static_cast<ptrdiff_t>(y) * pitch);
+      uint32_t* dst = framePixels_.data() + static_cast<size_t>(y) * width;
       for (int x = 0; x < width; ++x, src += 3) {
         dst[x] = 0xFF000000u | uint32_t{src[2]} << 16 | uint32_t{src[1]} << 8 | src[0];
       }
     }
-    SDL_UnlockTexture(texture_);
+    Upload();
     Render();
   }
 
@@ -322,8 +417,10 @@ class SdlPlatform final : public Platform {
     int fw, fh, ww = 0, wh = 0;
     FrameSize(fw, fh);
     if (window_) SDL_GetWindowSize(window_, &ww, &wh);
-    Viewport v = FitViewport(ww, wh, fw, fh);
+    Viewport v = FitViewport(ww, wh, fw, fh + ShownBand(), IsFullscreen());
     if (fw <= 0 || fh <= 0) return;
+    y += ShownBand();
+    fh += ShownBand();
     SDL_Rect r{v.x + x * v.w / fw, v.y + y * v.h / fh, std::max(1, w * v.w / fw), std::max(1, h * v.h / fh)};
     SDL_SetTextInputRect(&r);
   }
@@ -356,15 +453,16 @@ class SdlPlatform final : public Platform {
 
   void ResizeToLogical() {
     int w, h;
-    WindowSizeFor(logicalWidth_, logicalHeight_, w, h);
+    WindowSizeFor(logicalWidth_, logicalHeight_ + band_, w, h);
     SDL_SetWindowSize(window_, w, h);
     SDL_SetWindowPosition(window_, SDL_WINDOWPOS_CENTERED_DISPLAY(DisplayIndex()),
                           SDL_WINDOWPOS_CENTERED_DISPLAY(DisplayIndex()));
   }
 
+  // The game picture's size, without the strip.
   void FrameSize(int& w, int& h) const {
-    w = texture_ ? textureWidth_ : logicalWidth_;
-    h = texture_ ? textureHeight_ : logicalHeight_;
+    w = framePixels_.empty() ? logicalWidth_ : frameWidth_;
+    h = framePixels_.empty() ? logicalHeight_ : frameHeight_;
   }
 
   // Draws the last presented frame again (black before the first one).
@@ -375,7 +473,7 @@ class SdlPlatform final : public Platform {
     if (texture_) {
       int ow, oh;
       if (SDL_GetRendererOutputSize(renderer_, &ow, &oh) == 0) {
-        Viewport v = FitViewport(ow, oh, textureWidth_, textureHeight_);
+        Viewport v = FitViewport(ow, oh, textureWidth_, textureHeight_, IsFullscreen());
         SDL_SetTextureScaleMode(texture_, v.exact ? SDL_ScaleModeNearest : SDL_ScaleModeLinear);
         SDL_Rect dst{v.x, v.y, v.w, v.h};
         SDL_RenderCopy(renderer_, texture_, nullptr, &dst);
@@ -384,12 +482,14 @@ class SdlPlatform final : public Platform {
     SDL_RenderPresent(renderer_);
   }
 
+  bool WindowPointToGame(int wx, int wy, int& x, int& y) override { return ToLogical(wx, wy, x, y); }
+
   // Window coordinates to game coordinates through the black bars.
   bool ToLogical(int wx, int wy, int& x, int& y) const {
     int fw, fh, ww = 0, wh = 0;
     FrameSize(fw, fh);
     if (window_) SDL_GetWindowSize(window_, &ww, &wh);
-    return OutputToFrame(FitViewport(ww, wh, fw, fh), fw, fh, wx, wy, x, y);
+    return WindowToGame(ww, wh, fw, fh, ShownBand(), IsFullscreen(), wx, wy, x, y);
   }
 
   void Push(Event::Type type) {
@@ -414,6 +514,11 @@ class SdlPlatform final : public Platform {
           case SDL_WINDOWEVENT_SIZE_CHANGED:
             Render();
             break;
+          case SDL_WINDOWEVENT_RESTORED:
+            // Back from the taskbar: a full-screen game is full screen again.
+            if (wantFullscreen_ && !IsFullscreen()) SetFullscreen(true);
+            Render();
+            break;
           case SDL_WINDOWEVENT_FOCUS_GAINED:
             focus_ = true;
             Push(Event::Type::FocusGained);
@@ -427,9 +532,10 @@ class SdlPlatform final : public Platform {
         }
         break;
       case SDL_RENDER_DEVICE_RESET:
-        // The texture is gone with the device; ask the engine for its frame again.
+        // The texture is gone with the device; the frame is kept here.
         if (texture_) SDL_DestroyTexture(texture_);
         texture_ = nullptr;
+        Upload();
         Push(Event::Type::Expose);
         break;
       case SDL_KEYDOWN:
@@ -501,6 +607,13 @@ class SdlPlatform final : public Platform {
   std::string title_;
   bool shownOnce_ = false;
   bool resizeOnLeavingFullscreen_ = false;
+  bool wantFullscreen_ = false;
+  bool haveSaved_ = false;
+  int savedX_ = 0, savedY_ = 0, savedW_ = 0, savedH_ = 0;  // the window before full screen
+  int band_ = 0;                                         // menu strip rows
+  std::vector<uint32_t> bandPixels_;                     // ARGB, logical width x band_
+  std::vector<uint32_t> framePixels_;                    // ARGB, the last frame
+  int frameWidth_ = 0, frameHeight_ = 0;
   bool focus_ = true;
   std::deque<Event> pending_;
 };

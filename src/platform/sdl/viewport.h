@@ -14,7 +14,10 @@ struct Viewport {
   bool exact = false;              // a whole-number scale: sample the nearest pixel
 };
 
-inline Viewport FitViewport(int outWidth, int outHeight, int frameWidth, int frameHeight) {
+// With `wholeOnly` (full screen) any whole factor that fits is taken, 1
+// included: a picture smaller than the screen sits unscaled in the middle,
+// as a game expects of its full-screen mode.
+inline Viewport FitViewport(int outWidth, int outHeight, int frameWidth, int frameHeight, bool wholeOnly = false) {
   Viewport v;
   if (outWidth <= 0 || outHeight <= 0 || frameWidth <= 0 || frameHeight <= 0) {
     v.w = std::max(outWidth, 0);
@@ -22,7 +25,7 @@ inline Viewport FitViewport(int outWidth, int outHeight, int frameWidth, int fra
     return v;
   }
   int factor = std::min(outWidth / frameWidth, outHeight / frameHeight);
-  if (factor >= 2) {
+  if (factor >= 2 || (wholeOnly && factor >= 1)) {
     v.w = frameWidth * factor;
     v.h = frameHeight * factor;
     v.exact = true;
@@ -51,6 +54,23 @@ inline bool OutputToFrame(const Viewport& v, int frameWidth, int frameHeight, in
   bool inside = x >= 0 && y >= 0 && x < frameWidth && y < frameHeight;
   fx = static_cast<int>(std::clamp<int64_t>(x, 0, std::max(frameWidth - 1, 0)));
   fy = static_cast<int>(std::clamp<int64_t>(y, 0, std::max(frameHeight - 1, 0)));
+  return inside;
+}
+
+}  // namespace sorv::platform
+
+namespace sorv::platform {
+
+// The one mapping from a window point to the game: the picture and the menu
+// strip above it (`band` rows, 0 when hidden) are scaled together into the
+// window. The point lands on game pixel (gx, gy), gy negative over the
+// strip; false when it lies on the black bars or outside the window.
+inline bool WindowToGame(int windowWidth, int windowHeight, int gameWidth, int gameHeight, int band, bool wholeOnly,
+                         int wx, int wy, int& gx, int& gy) {
+  int frameHeight = gameHeight + std::max(band, 0);
+  Viewport v = FitViewport(windowWidth, windowHeight, gameWidth, frameHeight, wholeOnly);
+  bool inside = OutputToFrame(v, gameWidth, frameHeight, wx, wy, gx, gy);
+  gy -= std::max(band, 0);
   return inside;
 }
 

@@ -70,7 +70,6 @@ struct MenuState {
   bool bandFullscreen = false;         // full screen as the strip last saw it
   bool busy = false;                   // a menu or dialog is open: no second one
   bool altAlone = false;               // Alt is down and no other key came since
-  bool swallowUp = false;              // the release of a press that closed the menu
   std::vector<std::string> dialogStrings;  // what the last dialog box showed (UTF-8)
 };
 

@@ -316,13 +316,7 @@ class Tracker {
         if (!closing_) Key(ev.vk);
         break;
       case T::Close:
-        e_.app.queue.push_front(ev);
-        done_ = true;
-        break;
       case T::FocusLost:
-        e_.app.queue.push_front(ev);
-        done_ = true;
-        break;
       case T::Command:
         e_.app.queue.push_front(ev);
         done_ = true;

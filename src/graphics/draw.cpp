@@ -8,8 +8,13 @@
 #ifdef __SSE2__
 #include <emmintrin.h>
 #endif
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+#include <immintrin.h>
+#define SORV_X86_ROWS 1
+#endif
 
 #include "graphics/blend_table.h"
+#include "graphics/draw_rows.h"
 #include "graphics/scene.h"
 
 namespace sorv {
@@ -153,11 +158,95 @@ __attribute__((target_clones("avx2", "default"))) void GreyMaskBlend(uint8_t* __
   }
 }
 
+#ifdef SORV_X86_ROWS
+
+// --- AVX2: 32 pixels (96 bytes) a step ---
+//
+// x / 255 for x = a x v is (x x 0x8081) >> 23, exact over the whole 16-bit
+// range, so the blend needs no table. The coverage comes from the blue byte
+// of each mask pixel, spread over the pixel's three bytes by a shuffle
+// within each 16-byte half: a half starting at a pixel's blue, green or red
+// byte loads its mask bytes from 0, 1 or 2 bytes earlier, so that every
+// blue byte it needs lies inside the 16 it loaded.
+
+__attribute__((target("avx2"))) inline __m256i Div255Avx(__m256i x) {
+  return _mm256_srli_epi16(_mm256_mulhi_epu16(x, _mm256_set1_epi16(static_cast<short>(0x8081))), 7);
+}
+
+// Shuffles for halves starting at a blue, a green and a red byte.
+alignas(16) constexpr int8_t kSpread[3][16] = {
+    {0, 0, 0, 3, 3, 3, 6, 6, 6, 9, 9, 9, 12, 12, 12, 15},
+    {0, 0, 3, 3, 3, 6, 6, 6, 9, 9, 9, 12, 12, 12, 15, 15},
+    {0, 3, 3, 3, 6, 6, 6, 9, 9, 9, 12, 12, 12, 15, 15, 15},
+};
+
+// 32 bytes at byte offset `j` of the row (j a multiple of 16): the mask
+// bytes of the two halves, each spread over its pixels.
+template <int kPhaseLo, int kPhaseHi>
+__attribute__((target("avx2"))) inline __m256i SpreadMask(const uint8_t* m, int32_t j) {
+  __m128i lo = _mm_loadu_si128(reinterpret_cast<const __m128i*>(m + j - kPhaseLo));
+  __m128i hi = _mm_loadu_si128(reinterpret_cast<const __m128i*>(m + j + 16 - kPhaseHi));
+  __m256i v = _mm256_inserti128_si256(_mm256_castsi128_si256(lo), hi, 1);
+  __m256i spread = _mm256_inserti128_si256(
+      _mm256_castsi128_si256(_mm_load_si128(reinterpret_cast<const __m128i*>(kSpread[kPhaseLo]))),
+      _mm_load_si128(reinterpret_cast<const __m128i*>(kSpread[kPhaseHi])), 1);
+  return _mm256_shuffle_epi8(v, spread);
+}
+
+template <bool kOpacity>
+__attribute__((target("avx2"))) inline __m256i Coverage(__m256i m16, __m256i o) {
+  __m256i inv = _mm256_sub_epi16(_mm256_set1_epi16(255), m16);
+  return kOpacity ? Div255Avx(_mm256_mullo_epi16(inv, o)) : inv;
+}
+
+template <bool kOpacity>
+__attribute__((target("avx2"))) inline void BlendStep(uint8_t* d, const uint8_t* s, __m256i mk, __m256i o) {
+  const __m256i zero = _mm256_setzero_si256(), full = _mm256_set1_epi16(255);
+  __m256i sv = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(s));
+  __m256i dv = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(d));
+  __m256i alo = Coverage<kOpacity>(_mm256_unpacklo_epi8(mk, zero), o);
+  __m256i ahi = Coverage<kOpacity>(_mm256_unpackhi_epi8(mk, zero), o);
+  __m256i lo = _mm256_add_epi16(Div255Avx(_mm256_mullo_epi16(alo, _mm256_unpacklo_epi8(sv, zero))),
+                                Div255Avx(_mm256_mullo_epi16(_mm256_sub_epi16(full, alo), _mm256_unpacklo_epi8(dv, zero))));
+  __m256i hi = _mm256_add_epi16(Div255Avx(_mm256_mullo_epi16(ahi, _mm256_unpackhi_epi8(sv, zero))),
+                                Div255Avx(_mm256_mullo_epi16(_mm256_sub_epi16(full, ahi), _mm256_unpackhi_epi8(dv, zero))));
+  _mm256_storeu_si256(reinterpret_cast<__m256i*>(d), _mm256_packus_epi16(lo, hi));
+}
+
+// Returns how many pixels it blended (a multiple of 32).
+template <bool kOpacity>
+__attribute__((target("avx2"))) int32_t AlphaRowAvx2(uint8_t* d, const uint8_t* s, const uint8_t* m, int32_t n,
+                                                    int32_t opacity) {
+  const __m256i o = _mm256_set1_epi16(static_cast<short>(opacity));
+  int32_t j = 0;
+  for (; j + 96 <= n * 3; j += 96) {
+    BlendStep<kOpacity>(d + j, s + j, SpreadMask<0, 1>(m, j), o);
+    BlendStep<kOpacity>(d + j + 32, s + j + 32, SpreadMask<2, 0>(m, j + 32), o);
+    BlendStep<kOpacity>(d + j + 64, s + j + 64, SpreadMask<1, 2>(m, j + 64), o);
+  }
+  return j / 3;
+}
+
+using AlphaRowKernel = int32_t (*)(uint8_t*, const uint8_t*, const uint8_t*, int32_t, int32_t);
+
+struct AlphaRowKernels {
+  AlphaRowKernel plain = nullptr, withOpacity = nullptr;
+};
+
+AlphaRowKernels ChooseAlphaRowKernels() {
+  if (!__builtin_cpu_supports("avx2")) return {};
+  return {AlphaRowAvx2<false>, AlphaRowAvx2<true>};
+}
+
+#endif
+
+}  // namespace
+
 // `m` points at the mask pixels (blue byte read) matching `s`. Without an
 // opacity d = T[s][255 - m] + T[d][m]; with one the coverage is
 // a = T[255 - m][o] and d = T[s][a] + T[d][255 - a]. Both are the same blend
 // with a per-pixel coverage, done a chunk at a time.
-void AlphaRow24(uint8_t* d, const uint8_t* s, const uint8_t* m, int32_t n, int32_t o) {
+void AlphaRow24Portable(uint8_t* d, const uint8_t* s, const uint8_t* m, int32_t n, int32_t o) {
   uint8_t a[kChunk * 3 + 1];
   const uint8_t* to = kBlend.Row(o < 0 ? 255 : o);
   for (int32_t i = 0; i < n; i += kChunk) {
@@ -176,6 +265,18 @@ void AlphaRow24(uint8_t* d, const uint8_t* s, const uint8_t* m, int32_t n, int32
     BlendBytes(d + i * 3, s + i * 3, a, count * 3);
   }
 }
+
+void AlphaRow24(uint8_t* d, const uint8_t* s, const uint8_t* m, int32_t n, int32_t o) {
+  int32_t done = 0;
+#ifdef SORV_X86_ROWS
+  static const AlphaRowKernels kernels = ChooseAlphaRowKernels();
+  AlphaRowKernel wide = o < 0 || o == 255 ? kernels.plain : kernels.withOpacity;
+  if (wide) done = wide(d, s, m, n, o);
+#endif
+  if (done < n) AlphaRow24Portable(d + done * 3, s + done * 3, m + done * 3, n - done, o);
+}
+
+namespace {
 
 // Text sprites hold colour already multiplied by coverage.
 void TextSpriteRow24(uint8_t* d, const uint8_t* s, const uint8_t* m, int32_t n, int32_t o) {

@@ -111,10 +111,15 @@ struct MovieDecoder::Impl {
   bool audioStarted = false;
   bool demuxEnded = false, ended = false;
   std::deque<Frame> frames;
+  // Video packets read (for the sound that comes with them) but not yet
+  // decoded: a picture is decoded when it is wanted, so the decoder writes
+  // into the few buffers still warm in the cache instead of a dozen cold ones.
+  std::deque<AVPacket*> videoPackets;
   std::vector<int16_t> pcm;
   std::string error;
 
   ~Impl() {
+    DropPackets();
     for (Frame& f : frames) av_frame_free(&f.frame);
     av_frame_free(&decoded);
     av_packet_free(&packet);
@@ -176,6 +181,31 @@ struct MovieDecoder::Impl {
     uint8_t* out = reinterpret_cast<uint8_t*>(pcm.data() + at);
     int got = swr_convert(swr, &out, room, const_cast<const uint8_t**>(decoded->extended_data), decoded->nb_samples);
     pcm.resize(at + static_cast<size_t>(std::max(got, 0)) * 2);
+  }
+
+  void DropPackets() {
+    for (AVPacket*& p : videoPackets) av_packet_free(&p);
+    videoPackets.clear();
+  }
+
+  // Sends one packet; a damaged one is skipped (the picture recovers at the
+  // next key frame).
+  void Decode(AVCodecContext* ctx, bool isVideo, AVPacket* p) {
+    if (avcodec_send_packet(ctx, p) == AVERROR(EAGAIN)) {
+      Drain(ctx, isVideo);
+      avcodec_send_packet(ctx, p);
+    }
+    Drain(ctx, isVideo);
+  }
+
+  // Decodes waiting video packets until `want` pictures wait or none is left.
+  void DecodePictures(size_t want) {
+    while (frames.size() < want && !videoPackets.empty()) {
+      AVPacket* p = videoPackets.front();
+      videoPackets.pop_front();
+      Decode(video, true, p);
+      av_packet_free(&p);
+    }
   }
 
   // Gives out every frame a decoder holds now.
@@ -277,6 +307,7 @@ bool MovieDecoder::Step() {
   if (d.demuxEnded) {
     // The decoders hand out what they still hold, then the movie is over.
     if (d.video) {
+      d.DecodePictures(SIZE_MAX);
       avcodec_send_packet(d.video, nullptr);
       d.Drain(d.video, true);
     }
@@ -293,21 +324,19 @@ bool MovieDecoder::Step() {
     d.demuxEnded = true;
     return true;
   }
-  AVCodecContext* ctx = nullptr;
-  bool isVideo = false;
   if (d.packet->stream_index == d.videoIndex) {
-    ctx = d.video;
-    isVideo = true;
-  } else if (d.packet->stream_index == d.audioIndex) {
-    ctx = d.audio;
-  }
-  if (ctx) {
-    // A damaged packet is skipped: the picture recovers at the next key frame.
-    if (avcodec_send_packet(ctx, d.packet) == AVERROR(EAGAIN)) {
-      d.Drain(ctx, isVideo);
-      avcodec_send_packet(ctx, d.packet);
+    // Kept until its picture is wanted (decoded at once when it cannot be kept).
+    AVPacket* kept = av_packet_alloc();
+    if (kept && av_packet_make_refcounted(d.packet) == 0) {
+      av_packet_move_ref(kept, d.packet);
+      d.videoPackets.push_back(kept);
+    } else {
+      av_packet_free(&kept);
+      d.DecodePictures(SIZE_MAX);
+      d.Decode(d.video, true, d.packet);
     }
-    d.Drain(ctx, isVideo);
+  } else if (d.packet->stream_index == d.audioIndex) {
+    d.Decode(d.audio, false, d.packet);
   }
   av_packet_unref(d.packet);
   return true;
@@ -326,6 +355,7 @@ bool MovieDecoder::Rewind() {
   }
   if (d.video) avcodec_flush_buffers(d.video);
   if (d.audio) avcodec_flush_buffers(d.audio);
+  d.DropPackets();
   for (Frame& f : d.frames) av_frame_free(&f.frame);
   d.frames.clear();
   d.pcm.clear();
@@ -337,6 +367,8 @@ bool MovieDecoder::Rewind() {
 }
 
 size_t MovieDecoder::FramesWaiting() const { return impl_->frames.size(); }
+size_t MovieDecoder::PacketsWaiting() const { return impl_->videoPackets.size(); }
+void MovieDecoder::DecodePictures(size_t want) { impl_->DecodePictures(want); }
 int64_t MovieDecoder::FrameMs(size_t i) const { return impl_->frames[i].ms; }
 
 void MovieDecoder::DropFrame() {

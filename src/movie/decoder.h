@@ -39,13 +39,19 @@ class MovieDecoder {
   int SourceWidth() const;
   int SourceHeight() const;
 
-  // Reads and decodes one packet. False once the movie has ended (after the
-  // decoders have given out what they held), or when reading failed.
+  // Reads one packet and decodes it, or keeps it when it is a picture. False
+  // once the movie has ended (after the decoders have given out what they
+  // held, every kept picture included), or when reading failed.
   bool Step();
   bool AtEnd() const;
   // Back to the start, for a movie that loops. False when the file cannot seek.
   bool Rewind();
 
+  // Video packets read but not decoded yet (Step keeps them: reading on
+  // for the sound must not decode pictures long before they are due).
+  size_t PacketsWaiting() const;
+  // Decodes waiting packets until `want` pictures wait, or none is left.
+  void DecodePictures(size_t want);
   // Decoded pictures waiting, oldest first, and their times in ms from the
   // movie's start.
   size_t FramesWaiting() const;

@@ -16,7 +16,8 @@ namespace {
 // Sound decoded ahead of what has been played, in frames of the stream: a
 // quarter of a second rides out a slow picture.
 constexpr size_t kSoundAheadFrames = 11025;
-// Pictures decoded ahead at most (the sound may need more packets read).
+// Pictures read ahead at most, decoded or not (the sound may need more
+// packets read).
 constexpr size_t kMaxPicturesAhead = 60;
 // A destination larger than this on a side is not drawn (the sound plays).
 constexpr int32_t kMaxDestSide = 8192;
@@ -111,6 +112,16 @@ void MoviePlayer::FeedSound(Engine&) {
 }
 
 void MoviePlayer::Show(Engine& e) {
+  // Converting the picture is most of what showing it costs; where no frame
+  // can be seen (a headless run keeping no pictures) it is left undone, and
+  // the frame is presented all the same.
+  if (e.platform->FramesSeen()) Compose(e);
+  const Surface& c = composite_;
+  e.platform->Present(c.bits.data(), c.width, c.height, c.stride);
+  ++shown_;
+}
+
+void MoviePlayer::Compose(Engine& e) {
   Surface& c = composite_;
   const Surface& display = e.scene.display;
   const Rect& r = request_.dest;
@@ -136,8 +147,6 @@ void MoviePlayer::Show(Engine& e) {
       }
     }
   }
-  e.platform->Present(c.bits.data(), c.width, c.height, c.stride);
-  ++shown_;
 }
 
 bool MoviePlayer::Ended(Engine& e) {
@@ -150,9 +159,12 @@ bool MoviePlayer::Ended(Engine& e) {
 }
 
 bool MoviePlayer::Advance(Engine& e) {
+  // Pictures are decoded two ahead, from the packets read so far; reading
+  // goes on while pictures or sound are short.
   while (!decoder_.AtEnd()) {
+    decoder_.DecodePictures(2);
     size_t pictures = decoder_.FramesWaiting();
-    if (pictures >= kMaxPicturesAhead) break;
+    if (pictures + decoder_.PacketsWaiting() >= kMaxPicturesAhead) break;
     bool needPicture = decoder_.HasVideo() && pictures < 2;
     bool needSound = audio_ && decoder_.Pcm().size() / 2 + audio_->StreamQueued() < kSoundAheadFrames;
     if (!needPicture && !needSound) break;
@@ -160,7 +172,9 @@ bool MoviePlayer::Advance(Engine& e) {
   }
   FeedSound(e);
   int64_t now = ClockMs(e);
-  while (decoder_.FramesWaiting() > 0 && decoder_.FrameMs(0) <= now) {
+  while (true) {
+    decoder_.DecodePictures(2);
+    if (decoder_.FramesWaiting() == 0 || decoder_.FrameMs(0) > now) break;
     // A picture whose successor is due as well comes too late to be seen.
     if (decoder_.FramesWaiting() > 1 && decoder_.FrameMs(1) <= now) {
       decoder_.DropFrame();
@@ -170,6 +184,7 @@ bool MoviePlayer::Advance(Engine& e) {
     decoder_.DropFrame();
     break;
   }
+  decoder_.DecodePictures(2);
   if (!Ended(e)) return true;
   // A looping movie starts again, unless a whole pass showed nothing (a
   // movie with nothing in it would otherwise loop on the spot).

@@ -59,6 +59,8 @@ class MoviePlayer {
   int64_t ClockMs(Engine& e);
   void FeedSound(Engine& e);
   void Show(Engine& e);
+  // Puts the due picture over the displayed frame in composite_.
+  void Compose(Engine& e);
   bool Ended(Engine& e);
 
   MovieRequest request_;

@@ -66,7 +66,8 @@ class AudioDevice {
   virtual size_t StreamQueued() = 0;    // frames waiting to be played
   virtual int64_t StreamPosition() = 0; // frames played since OpenStream
   virtual void SetStreamGain(double gain) = 0;
-  // Drops what waits; the stream is silent until opened again.
+  // Drops what waits; the stream is silent until opened again. Never
+  // throws: a player that is being destroyed calls it.
   virtual void CloseStream() = 0;
 };
 

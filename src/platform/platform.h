@@ -78,6 +78,10 @@ class Platform {
   // A 24-bit frame as the engine keeps it: rows bottom-up (the first row in
   // memory is the bottom line), pixels blue-green-red, `stride` bytes a row.
   virtual void Present(const uint8_t* bits, int width, int height, int stride) = 0;
+  // False when no presented frame can be seen at all: a headless run that
+  // neither dumps its frames nor writes a screenshot. Present must still be
+  // called, but what only it would show need not be drawn.
+  virtual bool FramesSeen() const { return true; }
   // While on, Present waits for the display's refresh, so an animation shows
   // every frame whole. Off for ordinary drawing, which must not be held up.
   virtual void SetVsync(bool on) { (void)on; }

@@ -68,7 +68,9 @@ class MovieGame : public ::testing::Test {
     dir.Write("0.txt", script);
     platform::Options options;
     options.headless = true;
-    options.dumpFramesDir = frames.path();
+    if (dump) options.dumpFramesDir = frames.path();
+    options.screenshotFile = screenshot;
+    options.maxTimeMs = maxTimeMs;
     if (!events.empty()) {
       dir.Write("events", events);
       options.eventsFile = dir.File("events");
@@ -94,6 +96,9 @@ class MovieGame : public ::testing::Test {
     return r;
   }
   TempDir dir, frames;
+  bool dump = true;          // --dump-frames into `frames`
+  std::string screenshot;    // --screenshot
+  int64_t maxTimeMs = -1;    // --max-time
   std::vector<platform::NullAudio::StreamChunk> streamLog;
   bool streamOpen = false;
 };
@@ -234,6 +239,52 @@ TEST_F(MovieGame, AsyncPlaysInTheWaitsUntilStopped) {
   auto png = ReadPngRgb(DumpedFrames(frames.path()).back().png);
   EXPECT_EQ(png.At(32, 32), 0u);  // the game's black screen is back
   EXPECT_LT(last, DumpedFrames(frames.path()).back().ms);
+}
+
+// A run that keeps no frames leaves the pictures unconverted; the movie
+// still takes its time, shows as many pictures and plays the same sound.
+TEST_F(MovieGame, AMovieNobodySeesKeepsItsTimeAndSound) {
+  TestMovie m;
+  m.frames = 30;
+  Movie("op.mpg", m);
+  const char* script = "*define\ngame\n*start\nresettimer\nmovie \"op.mpg\",pos,-20,10,200,100\ngettimer %1\nwait 1\nend\n";
+  RunResult seen = Run(script);
+  ASSERT_EQ(seen.status, 0) << seen.stderrText;
+  std::vector<platform::NullAudio::StreamChunk> seenSound = streamLog;
+  dump = false;
+  RunResult unseen = Run(script);
+  ASSERT_EQ(unseen.status, 0) << unseen.stderrText;
+  EXPECT_GE(seen.Int(1), 1200);
+  EXPECT_EQ(unseen.Int(1), seen.Int(1));
+  ASSERT_EQ(streamLog.size(), seenSound.size());
+  for (size_t i = 0; i < streamLog.size(); ++i) {
+    EXPECT_EQ(streamLog[i].ms, seenSound[i].ms) << i;
+    EXPECT_EQ(streamLog[i].frames, seenSound[i].frames) << i;
+  }
+}
+
+// A run whose time limit falls inside a movie with sound, played through or
+// asynchronous, ends as any other run out of time: status 3 and the
+// screenshot of what the window shows once the movie is closed.
+TEST_F(MovieGame, TheTimeLimitEndsAMovieCleanly) {
+  TestMovie m;
+  m.frames = 100;  // 4 s
+  Movie("op.mpg", m);
+  dump = false;
+  screenshot = dir.File("shot.png");
+  maxTimeMs = 2000;
+  // %1 is 1 only while the movie plays.
+  for (const char* line : {"mov %1,1\nmovie \"op.mpg\",pos,10,10,64,64\nmov %1,2\n",
+                           "movie \"op.mpg\",pos,10,10,64,64,async\nmov %1,1\nwait 5000\nmov %1,2\n"}) {
+    std::remove(screenshot.c_str());
+    RunResult r = Run(std::string("*define\ngame\n*start\nbg #336699,1\n") + line + "end\n");
+    EXPECT_EQ(r.status, 3) << line << r.stderrText;
+    EXPECT_EQ(r.Int(1), 1) << line;
+    auto png = ReadPngRgb(screenshot);
+    ASSERT_TRUE(png.ok) << line;
+    EXPECT_EQ(png.At(20, 20), 0x336699u) << line;
+    EXPECT_FALSE(r.engine->movie.playing) << line;
+  }
 }
 
 // A movie stored in an SVA archive, stored or packed, plays from it.

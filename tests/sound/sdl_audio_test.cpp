@@ -12,6 +12,7 @@
 
 #include "platform/audio.h"
 #include "support/engine_fixture.h"
+#include "support/file_audio.h"
 #include "support/sound_files.h"
 
 namespace sorv {
@@ -40,12 +41,8 @@ void PlayToEnd(platform::AudioDevice& d, int ch) {
 TEST(SdlAudio, ToneReachesTheOutputAtItsLoudness) {
   test::TempDir dir;
   std::string out = dir.File("out.raw");
-  setenv("SDL_AUDIODRIVER", "disk", 1);
-  setenv("SDL_DISKAUDIOFILE", out.c_str(), 1);
   std::string why;
-  auto device = platform::CreateSdlAudio(&why);
-  unsetenv("SDL_AUDIODRIVER");
-  unsetenv("SDL_DISKAUDIOFILE");
+  auto device = test::OpenFileAudio(out, &why);
   if (!device) GTEST_SKIP() << "no file audio driver: " << why;
 
   auto wav = std::make_shared<const std::vector<uint8_t>>(test::MakeWav(250, 440, 0.5));

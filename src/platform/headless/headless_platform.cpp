@@ -94,6 +94,8 @@ class HeadlessPlatform final : public Platform {
     DumpFrame();
   }
 
+  bool FramesSeen() const override { return framesList_ != nullptr || !screenshotFile_.empty(); }
+
   bool PollEvent(Event& ev) override {
     if (nextEvent_ >= script_.events.size() || script_.events[nextEvent_].timeMs > clockMs_) {
       return false;

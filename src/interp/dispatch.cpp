@@ -2,10 +2,12 @@
 // then the voice shorthands.
 #include "debug/hooks.h"
 #include "interp/catalogue.h"
+#include "interp/command_cache.h"
 #include "interp/error.h"
 #include "interp/interp.h"
 #include "lua/bridge.h"
 #include "persist/journal.h"
+#include "script/reader.h"
 #include "script/script.h"
 #include "shell/engine.h"
 #include "sound/sound.h"
@@ -15,22 +17,13 @@ namespace {
 
 bool IsUserCommand(const Engine& e, const std::string& word) { return e.interp.userCommandNames.count(word) != 0; }
 
-constexpr size_t kCommandCacheSlots = 4096;
-
-size_t CacheSlot(int32_t pos) { return (static_cast<uint32_t>(pos) * 2654435761u) >> 20; }
-
-// Only the script's own text is remembered: the scratch line behind it is
-// rewritten for every line handed in.
-bool Cacheable(const Engine& e, int32_t start) {
-  return e.script.textGeneration != 0 && start >= 0 && start < e.script.scratchOffset;
-}
-
 // Remembers the built-in command the word at `start` named.
 void Remember(Engine& e, int32_t start, bool defineMode, const CommandEntry* cmd) {
-  if (!Cacheable(e, start)) return;
+  if (!CommandCacheable(e, start)) return;
   InterpState& in = e.interp;
   if (in.commandCache.empty()) in.commandCache.resize(kCommandCacheSlots);
-  in.commandCache[CacheSlot(start)] = {start, e.script.pos, e.script.textGeneration, defineMode, cmd};
+  in.commandCache[CommandCacheSlot(start)] = {start, e.script.pos, e.script.textGeneration, defineMode,
+                                              SavePointJournaled(cmd), cmd};
 }
 
 // `start` is the statement position of the word, or -1 when it is not known.
@@ -71,31 +64,30 @@ void Dispatch(Engine& e, const std::string& word, bool defineMode, int32_t start
 
 }  // namespace
 
+bool RunCommandLine(Engine& e, const std::string& line) {
+  ScriptState& s = e.script;
+  const int32_t saved = s.pos;
+  if (line.size() > 1500 || !PlaceScratchLine(e, line)) {
+    s.pos = saved;
+    return false;
+  }
+  InterpState& in = e.interp;
+  std::string outer = std::move(in.scratchCommand);
+  in.scratchCommand = line.empty() ? std::string(" ") : line;
+  std::string word;
+  SkipBlanks(e);
+  ReadWord(e, word);
+  DispatchCommand(e, word, in.defineMode);
+  const int32_t end = s.scratchOffset + static_cast<int32_t>(line.size()) + 2;
+  if (s.pos >= s.scratchOffset && s.pos <= end) s.pos = saved;
+  in.scratchCommand = std::move(outer);
+  return true;
+}
+
 void AddUserCommand(Engine& e, std::string name) {
   e.interp.userCommandNames.insert(name);
   e.interp.userCommands.push_back(std::move(name));
   e.interp.commandCache.clear();
-}
-
-const CommandEntry* CachedCommandAt(Engine& e, int32_t start, bool defineMode) {
-  std::vector<InterpState::CachedCommand>& cache = e.interp.commandCache;
-  if (cache.empty()) return nullptr;
-  const InterpState::CachedCommand& c = cache[CacheSlot(start)];
-  if (c.pos != start || c.text != e.script.textGeneration || c.defineMode != defineMode || !Cacheable(e, start)) {
-    return nullptr;
-  }
-  e.script.pos = c.next;
-  return c.cmd;
-}
-
-void RunCachedCommand(Engine& e, const CommandEntry& cmd) {
-  if (e.interp.resetPending) {
-    ResetGame(e);
-    return;
-  }
-  TraceCommand(e, cmd.word);
-  BeforeCommand(e, &cmd);
-  cmd.handler(e);
 }
 
 void DispatchCommand(Engine& e, const std::string& word, bool defineMode) { Dispatch(e, word, defineMode, -1); }

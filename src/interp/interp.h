@@ -61,9 +61,19 @@ struct InterpState {
     int32_t next = 0;   // ScriptPos after the word and its blanks
     uint32_t text = 0;  // ScriptState::textGeneration it was read from
     bool defineMode = false;
+    bool journaled = false;  // SavePointJournaled(cmd)
     const CommandEntry* cmd = nullptr;
   };
   std::vector<CachedCommand> commandCache;
+  // Label lines the loop has passed: where the line's name ends and which
+  // label it is, so passing it again needs no reading or hashing.
+  struct CachedLabelLine {
+    int32_t pos = -1;   // the '*'; -1 = empty slot
+    int32_t next = 0;   // ScriptPos after the name and its blanks
+    uint32_t text = 0;  // ScriptState::textGeneration it was read from
+    int32_t label = 0;  // into ScriptState::labels
+  };
+  std::vector<CachedLabelLine> labelLineCache;
   HookLabel textGosub, preTextGosub, loadGosub, rGosub;
 
   ClickTrap clickTrap;
@@ -105,11 +115,10 @@ void DispatchCommand(Engine& e, const std::string& word, bool defineMode);
 // The same for the word read at statement position `start`: a built-in
 // command found this way is remembered for that position.
 void DispatchCommandAt(Engine& e, const std::string& word, bool defineMode, int32_t start);
-// The command remembered for the word at `start`; on a hit ScriptPos moves
-// behind the word as reading it would have.
-const CommandEntry* CachedCommandAt(Engine& e, int32_t start, bool defineMode);
-// Runs a command CachedCommandAt returned.
-void RunCachedCommand(Engine& e, const CommandEntry& cmd);
+// Runs `line` as one command line, as if the script held it: the script
+// position is given back afterwards unless the command jumped. False, with
+// nothing run, for a line longer than 1500 bytes or than the scratch area.
+bool RunCommandLine(Engine& e, const std::string& line);
 // Registers a defsub name; every remembered command is forgotten, since the
 // name may shadow a built-in one.
 void AddUserCommand(Engine& e, std::string name);

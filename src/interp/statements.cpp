@@ -4,12 +4,14 @@
 #include <new>
 
 #include "debug/hooks.h"
+#include "interp/command_cache.h"
 #include "interp/control_flow.h"
 #include "interp/coverage.h"
 #include "interp/error.h"
 #include "interp/interp.h"
 #include "lua/bridge.h"
 #include "lua/callbacks.h"
+#include "persist/journal.h"
 #include "persist/logs.h"
 #include "persist/savepoint.h"
 #include "script/reader.h"
@@ -90,6 +92,37 @@ void MarkRead(Engine& e) {
     in.skipMode = false;
   }
   if (byte < in.readMap.size()) in.readMap[byte] |= bit;
+}
+
+constexpr size_t kLabelLineSlots = 1024;
+
+size_t LabelLineSlot(int32_t pos) { return (static_cast<uint32_t>(pos) * 2654435761u) >> 22; }
+
+// A label line in the flow of statements: its name goes into the label log.
+void PassLabelLine(Engine& e, std::string& word) {
+  ScriptState& s = e.script;
+  InterpState& in = e.interp;
+  const int32_t start = s.pos;
+  // Only the script's own text is remembered, never the scratch line.
+  const bool cacheable = s.textGeneration != 0 && start < s.scratchOffset;
+  if (cacheable && !in.labelLineCache.empty()) {
+    const InterpState::CachedLabelLine& c = in.labelLineCache[LabelLineSlot(start)];
+    if (c.pos == start && c.text == s.textGeneration && static_cast<size_t>(c.label) < s.labels.size()) {
+      s.pos = c.next;
+      AddLabelLogAt(e, c.label);
+      return;
+    }
+  }
+  ReadLabelName(e, word);
+  const int32_t label = s.labelIndex.Find(s.labels, word);
+  if (label < 0) {
+    AddLabelLog(e, word);
+    return;
+  }
+  AddLabelLogAt(e, label);
+  if (!cacheable) return;
+  if (in.labelLineCache.empty()) in.labelLineCache.resize(kLabelLineSlots);
+  in.labelLineCache[LabelLineSlot(start)] = {start, s.pos, s.textGeneration, label};
 }
 
 void StartNewPage(Engine& e) {
@@ -284,9 +317,9 @@ void RunCommand(Engine& e, bool defineMode, std::string& word) {
   InterpState& in = e.interp;
   int32_t start = e.script.pos;
   in.statementStart = start;
-  const CommandEntry* cached = CachedCommandAt(e, start, defineMode);
+  const InterpState::CachedCommand* cached = CachedCommandAt(e, start, defineMode);
   if (!cached) ReadWord(e, word);
-  if (!in.autoSaveOff && in.saveEnable) TakeSavePoint(e);
+  if (!in.autoSaveOff && in.saveEnable) TakeSavePointInline(e);
   if (cached) {
     RunCachedCommand(e, *cached);
   } else {
@@ -368,8 +401,7 @@ void RunStatementLoop(Engine& e, bool defineMode) {
         ++s.pos;
         continue;
       case '*':
-        ReadLabelName(e, word);
-        AddLabelLog(e, word);
+        PassLabelLine(e, word);
         continue;
       case ';':
         SkipComment(s);

@@ -447,20 +447,7 @@ int SVGetFileInfo(LuaCall& c) {
 // Runs one command line as if the script held it.
 int SVExec(LuaCall& c) {
   c.Check("SVExec", "s", "SVExec(script) scriptには一命令だけ与えてください。");
-  std::string line = c.Str(1);
-  if (line.size() > 1500) Raise("SVExecに与える文字列が長すぎます。");
-  Engine& e = c.e;
-  int32_t saved = e.script.pos;
-  if (!PlaceScratchLine(e, line)) Raise("SVExecに与える文字列が長すぎます。");
-  std::string outer = std::move(e.interp.scratchCommand);
-  e.interp.scratchCommand = line.empty() ? std::string(" ") : line;
-  std::string word;
-  SkipBlanks(e);
-  ReadWord(e, word);
-  DispatchCommand(e, word, e.interp.defineMode);
-  int32_t end = e.script.scratchOffset + static_cast<int32_t>(line.size()) + 2;
-  if (e.script.pos >= e.script.scratchOffset && e.script.pos <= end) e.script.pos = saved;
-  e.interp.scratchCommand = std::move(outer);
+  if (!RunCommandLine(c.e, c.Str(1))) Raise("SVExecに与える文字列が長すぎます。");
   return 0;
 }
 

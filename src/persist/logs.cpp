@@ -23,6 +23,19 @@ bool InFileLog(const Engine& e, std::string_view name) { return e.logs.files.cou
 // jump only to throw it away when the label was passed before.
 void AddLabelLog(Engine& e, std::string_view lowerName) { e.logs.labels.insert(std::string(lowerName)); }
 
+void AddLabelLogAt(Engine& e, int32_t label) {
+  LogState& l = e.logs;
+  const ScriptState& s = e.script;
+  const size_t i = static_cast<size_t>(label);
+  if (l.labelLoggedText != s.textGeneration || l.labelLogged.size() != s.labels.size()) {
+    l.labelLogged.assign(s.labels.size(), 0);
+    l.labelLoggedText = s.textGeneration;
+  }
+  if (i >= l.labelLogged.size() || l.labelLogged[i]) return;
+  l.labels.insert(s.labels[i].name);
+  l.labelLogged[i] = 1;
+}
+
 bool InLabelLog(const Engine& e, std::string_view name) {
   std::string lower(name);
   for (char& c : lower) {

@@ -6,6 +6,7 @@
 #include "interp/catalogue.h"
 #include "interp/error.h"
 #include "lua/callbacks.h"
+#include "persist/journal.h"
 #include "persist/slots.h"
 #include "shell/engine.h"
 
@@ -30,14 +31,6 @@ std::vector<uint8_t> BuildJournaledTable() {
     }
   }
   return table;
-}
-
-void ClearJournal(SavePointState& sp) {
-  sp.intJournal.clear();
-  sp.strJournal.clear();
-  sp.cellJournal.clear();
-  sp.stackJournal.clear();
-  sp.journalUsed = false;
 }
 
 // Swapping each entry with its location undoes the journal when walked from
@@ -82,21 +75,21 @@ void Note(Engine& e, J& journal, typename J::value_type entry) {
 
 }  // namespace
 
-void TakeSavePoint(Engine& e) {
+void ClearSavePointJournal(SavePointState& sp) {
+  sp.intJournal.clear();
+  sp.strJournal.clear();
+  sp.cellJournal.clear();
+  sp.stackJournal.clear();
+  sp.journalUsed = false;
+}
+
+void SavePointCallback(Engine& e) {
   if (LuaHasCallback(e, LuaEvent::SavePoint) && !LuaCallback(e, LuaEvent::SavePoint)) {
     ReportError(e, "エラー", "セーブポイントのコールバック関数でエラーが発生しました。");
   }
-  SavePointState& sp = e.savePoints;
-  ++sp.count;
-  if (sp.recordPositions) sp.positions.push_back(e.script.pos);
-  e.interp.savePointThisPass = true;
-  sp.position = e.script.pos;
-  sp.depth = e.interp.depth;
-  sp.taken = true;
-  sp.pending = true;
-  sp.finished = false;
-  if (sp.journalUsed) ClearJournal(sp);
 }
+
+void TakeSavePoint(Engine& e) { TakeSavePointInline(e); }
 
 void MaterialiseSavePoint(Engine& e) {
   SavePointState& sp = e.savePoints;
@@ -112,7 +105,7 @@ void MaterialiseSavePoint(Engine& e) {
   bool fits = !img.capture.arraysTooLarge && WriteRecordBody(img.capture, img.bytes, kSaveImageSize);
   e.interp.depth = depth;
   Redo(e);
-  ClearJournal(sp);
+  ClearSavePointJournal(sp);
   // A state too large for the image is reported when a save asks for it,
   // not here: a game that never saves at this point goes on.
   img.tooLarge = !fits;

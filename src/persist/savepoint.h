@@ -54,6 +54,10 @@ struct SavePointState {
 };
 
 void TakeSavePoint(Engine& e);
+// The parts of taking one that the inline form (persist/journal.h) leaves out
+// of line: the Lua callback, and emptying a used journal.
+void SavePointCallback(Engine& e);
+void ClearSavePointJournal(SavePointState& sp);
 // Brings the save image up to the last save point (nothing when it is).
 void MaterialiseSavePoint(Engine& e);
 // The dispatcher's call before a command runs.

@@ -188,20 +188,9 @@ SORV_EXPORT void SorvSystemCall(const char* name) {
 // given back afterwards unless the command jumped.
 SORV_EXPORT int32_t SorvExecWord(const char* command) {
   return Guarded(0, [&](Engine& e) {
-    std::string line = command ? command : "";
-    if (line.size() > 1500 || !PlaceScratchLine(e, line)) {
+    if (!RunCommandLine(e, command ? command : "")) {
       ReportError(e, "エラー", "SorvExecWordに与える文字列が長すぎます。");
     }
-    int32_t saved = e.script.pos;
-    std::string outer = std::move(e.interp.scratchCommand);
-    e.interp.scratchCommand = line.empty() ? std::string(" ") : line;
-    std::string word;
-    SkipBlanks(e);
-    ReadWord(e, word);
-    DispatchCommand(e, word, e.interp.defineMode);
-    int32_t end = e.script.scratchOffset + static_cast<int32_t>(line.size()) + 2;
-    if (e.script.pos >= e.script.scratchOffset && e.script.pos <= end) e.script.pos = saved;
-    e.interp.scratchCommand = std::move(outer);
     return 0;
   });
 }

@@ -196,7 +196,7 @@ void JumpToLabel(Engine& e, std::string_view name) {
   int32_t idx = e.script.labelIndex.Find(e.script.labels, lower);
   if (idx < 0) ReportError(e, "ラベルエラー", "ラベル*" + Sjis(name) + "は存在しません");
   e.script.pos = e.script.labels[static_cast<size_t>(idx)].pos;
-  AddLabelLog(e, lower);
+  AddLabelLogAt(e, idx);
 }
 
 namespace {
@@ -215,9 +215,8 @@ void JumpToLabelArgument(Engine& e) {
   if (cacheable && !s.jumpCache.empty()) {
     const ScriptState::CachedJump& c = s.jumpCache[JumpSlot(start)];
     if (c.pos == start && c.text == s.textGeneration && static_cast<size_t>(c.label) < s.labels.size()) {
-      const Label& label = s.labels[static_cast<size_t>(c.label)];
-      s.pos = label.pos;
-      AddLabelLog(e, label.name);
+      s.pos = s.labels[static_cast<size_t>(c.label)].pos;
+      AddLabelLogAt(e, c.label);
       return;
     }
   }

@@ -19,11 +19,7 @@ ReadNestingGuard::ReadNestingGuard(Engine& e) : e_(e) {
 
 ReadNestingGuard::~ReadNestingGuard() { --e_.script.readNesting; }
 
-unsigned char SkipBlanks(Engine& e) {
-  ScriptState& s = e.script;
-  while (IsBlank(s.cur())) ++s.pos;
-  return s.cur();
-}
+unsigned char SkipBlanks(Engine& e) { return SkipBlanks(e.script); }
 
 unsigned char SkipBlanksAndNewlines(Engine& e) {
   ScriptState& s = e.script;
@@ -32,14 +28,14 @@ unsigned char SkipBlanksAndNewlines(Engine& e) {
 }
 
 void ExpectComma(Engine& e) {
-  if (SkipBlanks(e) != ',') ReportError(e, "構文エラー", "コンマが必要なところにコンマが有りません。");
+  if (SkipBlanks(e.script) != ',') ReportError(e, "構文エラー", "コンマが必要なところにコンマが有りません。");
   ++e.script.pos;
-  SkipBlanks(e);
+  SkipBlanks(e.script);
 }
 
 unsigned char ReadWord(Engine& e, std::string& out) {
   ScriptState& s = e.script;
-  SkipBlanks(e);
+  SkipBlanks(e.script);
   out.clear();
   if (IsWordStart(s.cur())) {
     // Find the end first, then copy once: words are read for every command.
@@ -57,12 +53,12 @@ unsigned char ReadWord(Engine& e, std::string& out) {
     for (size_t i = 0; i < n; ++i) w[i] = static_cast<char>(kWordBytes.lower[p[i]]);
     s.pos += static_cast<int32_t>(n);
   }
-  return SkipBlanks(e);
+  return SkipBlanks(e.script);
 }
 
 void ReadLabelName(Engine& e, std::string& out) {
   ScriptState& s = e.script;
-  unsigned char c = SkipBlanks(e);
+  unsigned char c = SkipBlanks(e.script);
   if (c == '*') {
     ++s.pos;
     ReadWord(e, out);
@@ -101,13 +97,13 @@ int32_t ReadColour(Engine& e, const char* text) {
 
 int32_t ReadColourArgument(Engine& e) {
   ScriptState& s = e.script;
-  if (SkipBlanks(e) == '#') {
+  if (SkipBlanks(e.script) == '#') {
     // The six bytes are read where they stand; a short text ends at the NUL
     // or line feed, which ReadColour reports as a bad digit.
     const char* p = s.data() + s.pos + 1;
     int32_t v = ReadColour(e, p);
     s.pos += 7;
-    SkipBlanks(e);
+    SkipBlanks(e.script);
     return v;
   }
   std::string text;
@@ -140,9 +136,11 @@ static int32_t ReadDigitRun(Engine& e, int sign) {
 }
 
 int32_t ReadNumberPrimary(Engine& e) {
-  ReadNestingGuard guard(e);
   ScriptState& s = e.script;
-  unsigned char c = SkipBlanks(e);
+  unsigned char c = SkipBlanks(e.script);
+  // Plain digits read no deeper; below the bound the guard would pass.
+  if (IsDigit(c) && s.readNesting < kMaxReadNesting) return ReadDigitRun(e, 1);
+  ReadNestingGuard guard(e);
   switch (c) {
     case '?': {
       ++s.pos;
@@ -155,7 +153,7 @@ int32_t ReadNumberPrimary(Engine& e) {
       ++s.pos;
       int32_t n = ReadNumberPrimary(e);
       CheckIntVarNumber(e, n);
-      SkipBlanks(e);
+      SkipBlanks(e.script);
       TraceIntVar(e, n, e.values.intVars[static_cast<size_t>(n)]);
       return e.values.intVars[static_cast<size_t>(n)];
     }
@@ -178,7 +176,7 @@ int32_t ReadNumberPrimary(Engine& e) {
   ReadWord(e, word);
   int32_t value;
   if (!word.empty() && LookupNumAlias(e, word, value)) {
-    SkipBlanks(e);
+    SkipBlanks(e.script);
     TraceAlias(e, word, value);
     return value;
   }
@@ -198,7 +196,7 @@ static void ReadQuotedTail(Engine& e, std::string& dst) {
     }
   }
   if (s.cur() == '"') ++s.pos;
-  SkipBlanks(e);
+  SkipBlanks(e.script);
 }
 
 // "(file)" and "[label]" choose between the two string primaries that follow.
@@ -216,7 +214,7 @@ static void ReadConditionalString(Engine& e, std::string& dst, bool chosen) {
 void ReadStringPrimary(Engine& e, std::string& dst) {
   ReadNestingGuard guard(e);
   ScriptState& s = e.script;
-  unsigned char c = SkipBlanks(e);
+  unsigned char c = SkipBlanks(e.script);
   switch (c) {
     case '(': {
       ++s.pos;
@@ -240,7 +238,7 @@ void ReadStringPrimary(Engine& e, std::string& dst) {
       ++s.pos;
       int32_t n = ReadNumberPrimary(e);
       CheckStrVarNumber(e, n);
-      SkipBlanks(e);
+      SkipBlanks(e.script);
       dst = e.values.strVars[static_cast<size_t>(n)];
       TraceStrVar(e, n, dst);
       return;
@@ -257,7 +255,7 @@ void ReadStringPrimary(Engine& e, std::string& dst) {
   if (!word.empty()) {
     if (const std::string* text = LookupStrAlias(e, word)) {
       dst = *text;
-      SkipBlanks(e);
+      SkipBlanks(e.script);
       return;
     }
   }

@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <string>
 
+#include "script/script.h"
+
 namespace sorv {
 
 struct Engine;
@@ -16,6 +18,11 @@ constexpr size_t kMaxStringBytes = 8190;
 inline bool IsBlank(unsigned char c) { return c == ' ' || c == '\t'; }
 inline bool IsDigit(unsigned char c) { return c >= '0' && c <= '9'; }
 inline bool IsLeadByte(unsigned char c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); }
+// SkipBlanks on the text itself, inlined into the readers of the commonest commands.
+inline unsigned char SkipBlanks(ScriptState& s) {
+  while (IsBlank(s.cur())) ++s.pos;
+  return s.cur();
+}
 inline unsigned char LowerAscii(unsigned char c) { return (c >= 'A' && c <= 'Z') ? c + 32 : c; }
 // Word bytes lower-cased; 0 for bytes that are no word bytes. Digits map to
 // themselves (they may not start a word).

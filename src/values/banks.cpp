@@ -91,13 +91,13 @@ ArrayDesc* FindArray(Engine& e, int32_t number) {
 ArrayRef ReadArrayRef(Engine& e, ArrayRefMode mode) {
   ArrayRef ref;
   ref.number = ReadNumberPrimary(e);
-  SkipBlanks(e);
+  SkipBlanks(e.script);
   ScriptState& s = e.script;
   if (s.cur() != '[') ReportError(e, "エラー", "配列変数指定が間違っています。");
   while (s.cur() == '[') {
     ++s.pos;
     int32_t idx = ReadNumberArgument(e);
-    SkipBlanks(e);
+    SkipBlanks(e.script);
     if (s.cur() != ']') ReportError(e, "エラー", "配列変数指定が間違っています。");
     ++s.pos;
     if (ref.count == kMaxArrayDims) {
@@ -105,7 +105,7 @@ ArrayRef ReadArrayRef(Engine& e, ArrayRefMode mode) {
     }
     ref.index[ref.count++] = idx;
   }
-  SkipBlanks(e);
+  SkipBlanks(e.script);
   if (mode == ArrayRefMode::Declare) return ref;
 
   ArrayDesc* d = FindArray(e, ref.number);
@@ -182,7 +182,7 @@ void DefineStrAlias(Engine& e, const std::string& name, std::string text) {
 }
 
 static int32_t ReadVarTarget(Engine& e, char kind, const char* kindMessage, const char* kindTitle) {
-  SkipBlanks(e);
+  SkipBlanks(e.script);
   if (e.script.cur() != static_cast<unsigned char>(kind)) ReportError(e, kindTitle, kindMessage);
   ++e.script.pos;
   int32_t n = ReadNumberPrimary(e);

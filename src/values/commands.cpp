@@ -56,7 +56,7 @@ std::string& StrVar(Engine& e, int32_t n) { return e.values.strVars[static_cast<
 // `getversion`, `date` and `time` read the number behind "%" as a whole
 // expression rather than a primary.
 int32_t ReadIntVarTargetExpr(Engine& e, const char* kindMessage) {
-  if (SkipBlanks(e) != '%') ReportError(e, kSyntax, kindMessage);
+  if (SkipBlanks(e.script) != '%') ReportError(e, kSyntax, kindMessage);
   ++e.script.pos;
   const int32_t n = ReadNumberArgument(e);
   CheckIntVarNumber(e, n);
@@ -158,7 +158,7 @@ void Split(Engine& e, bool withNumber) {
   const char* badTarget = "splitに指定できるのは数字変数か文字変数です（配列は現在のところ不可）";
   size_t at = 0;
   for (;;) {
-    const unsigned char kind = SkipBlanks(e);
+    const unsigned char kind = SkipBlanks(e.script);
     const std::string field = CutField(text, sep[0], at);
     if (kind == '$') {
       StrVar(e, ReadStrVarTarget(e, badTarget, kError)) = field;
@@ -167,7 +167,7 @@ void Split(Engine& e, bool withNumber) {
     } else {
       ReportError(e, kError, badTarget);
     }
-    if (SkipBlanks(e) != ',') return;
+    if (SkipBlanks(e.script) != ',') return;
     ExpectComma(e);
   }
 }
@@ -197,7 +197,7 @@ std::tm LocalNow() {
 
 void Cmd_mov(Engine& e) {
   const char* kind = "movの第一引数は数字／文字変数／配列です。";
-  switch (SkipBlanks(e)) {
+  switch (SkipBlanks(e.script)) {
     case '%': {
       const int32_t n = ReadIntVarTarget(e, kind);
       StoreIntLimited(e, n, NextNumber(e));
@@ -235,7 +235,7 @@ void Cmd_mov9(Engine& e) { MovN(e, 9); }
 void Cmd_mov10(Engine& e) { MovN(e, 10); }
 
 void Cmd_movl(Engine& e) {
-  if (SkipBlanks(e) != '?') ReportError(e, kError, "movlの第一引数は?数字です。");
+  if (SkipBlanks(e.script) != '?') ReportError(e, kError, "movlの第一引数は?数字です。");
   ++e.script.pos;
   ArrayRef ref = ReadArrayRef(e, ArrayRefMode::Row);
   const int last = ref.desc->dims - 1;
@@ -247,7 +247,7 @@ void Cmd_movl(Engine& e) {
 
 void Cmd_add(Engine& e) {
   const char* kind = "addの第一引数は数字／文字変数です。";
-  if (SkipBlanks(e) != '$') {
+  if (SkipBlanks(e.script) != '$') {
     UpdateIntVar(e, kind, [](Engine&, int32_t a, int32_t b) { return WrapAdd(a, b); });
     return;
   }
@@ -336,7 +336,7 @@ void Cmd_splitnum(Engine& e) { Split(e, true); }
 
 void Cmd_getret(Engine& e) {
   const char* kind = "getretの第一引数は数字／文字変数／配列です。";
-  switch (SkipBlanks(e)) {
+  switch (SkipBlanks(e.script)) {
     case '%':
       StoreIntLimited(e, ReadIntVarTarget(e, kind), e.values.returnNumber);
       return;
@@ -399,7 +399,7 @@ void Cmd_stralias(Engine& e) {
 }
 
 void Cmd_dim(Engine& e) {
-  if (SkipBlanks(e) != '?') ReportError(e, kError, "Dim文の第一引数は~数字です。");
+  if (SkipBlanks(e.script) != '?') ReportError(e, kError, "Dim文の第一引数は~数字です。");
   ++e.script.pos;
   DeclareArray(e, ReadArrayRef(e, ArrayRefMode::Declare));
 }

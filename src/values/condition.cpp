@@ -45,7 +45,7 @@ bool ReadLabelCheck(Engine& e) {
 
 Relation ReadRelation(Engine& e) {
   ScriptState& s = e.script;
-  const unsigned char c = SkipBlanks(e);
+  const unsigned char c = SkipBlanks(e.script);
   const unsigned char next = s.at(s.pos + (c ? 1 : 0));
   switch (c) {
     case '=':
@@ -80,7 +80,7 @@ bool Holds(Relation r, int order) {
 }
 
 bool ReadComparison(Engine& e) {
-  const unsigned char c = SkipBlanks(e);
+  const unsigned char c = SkipBlanks(e.script);
   if (c == '"' || c == '$') {
     std::string left, right;
     ReadStringArgument(e, left);
@@ -95,7 +95,7 @@ bool ReadComparison(Engine& e) {
 }
 
 bool ReadTerm(Engine& e) {
-  const unsigned char c = SkipBlanks(e);
+  const unsigned char c = SkipBlanks(e.script);
   if (c == 'f') return ReadFileCheck(e);
   if (c == 'l') return ReadLabelCheck(e);
   return ReadComparison(e);

@@ -258,6 +258,19 @@ TEST(Statements, GotoTakenAgainFollowsAChangedVariable) {
   EXPECT_EQ(r.Int(3), 1);
 }
 
+// Labels passed in the flow of statements and by jumps reach the label log
+// on every pass, also when the loop remembers the line or the jump.
+TEST(Statements, LabelsPassedAgainStayInTheLabelLog) {
+  auto r = RunScript(
+      "*define\ngame\n*start\n*a\ninc %0\nif %0<3 goto *a\ngoto *b\n*never\nend\n*b\n"
+      "if lchk *a mov %1,1\nif lchk *b mov %2,1\nif lchk *never mov %3,1\nend\n");
+  ASSERT_EQ(r.status, 0) << r.errorText;
+  EXPECT_EQ(r.Int(0), 3);
+  EXPECT_EQ(r.Int(1), 1);
+  EXPECT_EQ(r.Int(2), 1);
+  EXPECT_EQ(r.Int(3), 0);
+}
+
 }  // namespace
 }  // namespace sorv
 

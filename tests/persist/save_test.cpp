@@ -190,6 +190,23 @@ TEST(SaveImage, WritesTheLastSavePointAndTheSameBytesTwice) {
   EXPECT_EQ(t.background, "white");
 }
 
+// A command that is not journaled writes the image before it runs, also
+// when the statement loop runs it again from its remembered position.
+TEST(SaveImage, ARememberedCommandStillWritesTheImageBeforeItRuns) {
+  TempDir dir;
+  WritePicture(dir, "spr.bmp", 8, 8, 0xFFFFFF);
+  dir.Write("0.txt",
+            "*define\ngame\n*start\n"
+            "*l\nadd %0,1\nif %0=3 saveoff\nlsp 1,\"spr.bmp\",%0,0\nif %0<3 goto *l\n"
+            "savegame 1\nend\n");
+  RunResult r = RunGame(dir.path());
+  ASSERT_EQ(r.status, 0) << r.stderrText;
+  SaveRecord s = Parse(*r.engine, ReadBytes(dir.File("save1.dat")));
+  // The save point before the third "saveoff": the sprite of the second pass.
+  EXPECT_EQ(s.intVars[0], 3);
+  EXPECT_EQ(s.sprites[1].x, 2);
+}
+
 TEST(SaveImage, LayoutOfTheFirstRowsAndTheTrailer) {
   TempDir dir;
   dir.Write("0.txt", "*define\ngame\n*start\nmov %0,5:mov $0,\"ab\"\nmov %1,1 : savegame 4\nend\n");

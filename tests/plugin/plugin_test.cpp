@@ -68,6 +68,20 @@ TEST(CommandPlugin, DrawsThroughTheExportsAndReturnsANumberAndAString) {
   EXPECT_EQ(shot.At(9, 20), 0u);
 }
 
+// A line run through SorvExecWord runs once, and the script goes on behind
+// the exec_dll line; a jump made by the line is kept.
+TEST(CommandPlugin, ExecWordRunsTheLineOnceAndGivesThePositionBack) {
+  PluginGame g;
+  test::RunResult r = g.Run(
+      "*define\ngame\n*start\nexec_dll \"paint.dll/exec:add %0,5\"\ngetret $1\nadd %0,100\n"
+      "exec_dll \"paint.dll/exec:goto *there\"\nmov %2,1\n*there\nmov %3,1\nend\n");
+  ASSERT_EQ(r.status, 0) << r.errorText;
+  EXPECT_EQ(r.Int(0), 105);
+  EXPECT_EQ(r.Str(1), "after exec");
+  EXPECT_EQ(r.Int(2), 0);
+  EXPECT_EQ(r.Int(3), 1);
+}
+
 TEST(CommandPlugin, BadLibrariesAndErrorsInsideTheCallAreReported) {
   PluginGame g;
   g.dir.Write("broken.so", "this is not a library");

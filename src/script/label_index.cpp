@@ -4,29 +4,10 @@
 
 namespace sorv {
 
-// FNV-1a: label names are short, and this needs no tables.
-uint64_t LabelIndex::Hash(std::string_view s) {
-  uint64_t h = 1469598103934665603ull;
-  for (unsigned char c : s) {
-    h ^= c;
-    h *= 1099511628211ull;
-  }
-  return h;
-}
-
 namespace {
 
-// Slot of a hash: FNV-1a's low bits alone follow the last bytes of a name
-// too closely, and label names often differ only there ("l1", "l2", ...),
-// which would pile them up in runs of neighbouring slots.
-size_t Home(uint32_t h, size_t mask) {
-  h ^= h >> 16;
-  h *= 0x85EBCA6Bu;
-  h ^= h >> 13;
-  h *= 0xC2B2AE35u;
-  h ^= h >> 16;
-  return h & mask;
-}
+// Slot of a hash: Hash mixes its low bits well.
+size_t Home(uint32_t h, size_t mask) { return h & mask; }
 
 }  // namespace
 
@@ -57,10 +38,6 @@ void LabelIndex::Reserve(size_t count) {
     return;
   }
   while (slots_.size() < want) Grow({});
-}
-
-void LabelIndex::Prefetch(uint32_t hash) const {
-  if (!slots_.empty()) __builtin_prefetch(&slots_[Home(hash, slots_.size() - 1)], 1);
 }
 
 int32_t LabelIndex::Insert(const std::vector<Label>& labels, int32_t idx) {

@@ -96,16 +96,35 @@ static int32_t IndexListedLines(Engine& e, int32_t& handOver) {
   const size_t limit = static_cast<size_t>(std::max(s.labelMax, 0));
   std::vector<uint32_t> hashes;
   std::vector<int32_t> nameEnds;
-  size_t expect = std::min(s.labelLines.size(), limit);
-  s.labels.reserve(expect);
-  hashes.reserve(expect);
-  nameEnds.reserve(expect);
+  // The loader's draft stands for the scan over its lines: after a plain
+  // label line the scan goes on at the next listed line, or stops short of
+  // it on a line that holds no label.
+  size_t first = 0;
+  if (!s.labelDraft.empty()) {
+    first = std::min(s.labelDraft.size(), limit);
+    s.labels = std::move(s.labelDraft);
+    hashes = std::move(s.labelDraftHashes);
+    nameEnds = std::move(s.labelDraftNameEnds);
+    s.labels.resize(first);
+    hashes.resize(first);
+    nameEnds.resize(first);
+    // Taken once: a later index reads the text again.
+    s.labelDraft.clear();
+    s.labelDraftHashes.clear();
+    s.labelDraftNameEnds.clear();
+  }
+  const std::vector<int32_t>& lines = s.labelLines;
+  if (first < lines.size()) {
+    size_t expect = std::min(lines.size(), limit);
+    s.labels.reserve(expect);
+    hashes.reserve(expect);
+    nameEnds.reserve(expect);
+  }
   handOver = -1;
   int32_t ended = s.length;  // the NUL behind the text, unless one comes first
   int32_t scanned = 0;       // everything before this was passed by the scan
   constexpr size_t kLinesAhead = 32;
-  const std::vector<int32_t>& lines = s.labelLines;
-  for (size_t li = 0; li < lines.size(); ++li) {
+  for (size_t li = first; li < lines.size(); ++li) {
     // The label lines lie far apart in the text: fetch a few ahead.
     if (li + kLinesAhead < lines.size()) __builtin_prefetch(b + lines[li + kLinesAhead]);
     const int32_t line = lines[li];
@@ -136,14 +155,11 @@ static int32_t IndexListedLines(Engine& e, int32_t& handOver) {
         break;
       }
       Label& label = s.labels.emplace_back();
-      label.name.assign(reinterpret_cast<const char*>(b + nameStart), static_cast<size_t>(at - nameStart));
-      uint64_t h = 1469598103934665603ull;  // LabelIndex::Hash, on the way
-      for (char& c : label.name) {
-        c = static_cast<char>(LowerAscii(static_cast<unsigned char>(c)));
-        h ^= static_cast<unsigned char>(c);
-        h *= 1099511628211ull;
-      }
-      hashes.push_back(static_cast<uint32_t>(h));
+      const char* name = reinterpret_cast<const char*>(b + nameStart);
+      const size_t length = static_cast<size_t>(at - nameStart);
+      hashes.push_back(static_cast<uint32_t>(LabelIndex::HashLowered(name, length)));
+      label.name.assign(name, length);
+      for (char& c : label.name) c = static_cast<char>(kWordBytes.lower[static_cast<unsigned char>(c)]);
       nameEnds.push_back(at);
       while (IsBlank(b[at])) ++at;
       if (b[at] == '\n') ++at;
@@ -165,6 +181,51 @@ static int32_t IndexListedLines(Engine& e, int32_t& handOver) {
     }
   }
   return handOver >= 0 ? -1 : ended;
+}
+
+void DraftLabels(ScriptState& s, size_t firstLine, int32_t textEnd) {
+  if (!s.labelDraftOpen) return;
+  const std::vector<int32_t>& lines = s.labelLines;
+  if (s.labelDraft.size() != firstLine) {
+    s.labelDraftOpen = false;
+    return;
+  }
+  if (s.labelDraft.capacity() < lines.size()) {
+    // Grown by at least half at a time, and never by moving the labels one
+    // push at a time.
+    const size_t want = std::max(lines.size(), s.labelDraft.capacity() * 3 / 2);
+    s.labelDraft.reserve(want);
+    s.labelDraftHashes.reserve(want);
+    s.labelDraftNameEnds.reserve(want);
+  }
+  const unsigned char* b = reinterpret_cast<const unsigned char*>(s.data());
+  size_t li = firstLine;
+  for (; li < lines.size(); ++li) {
+    int32_t at = lines[li];
+    if (b[at] != '*') break;  // a NUL: the scan ends there
+    ++at;
+    while (at < textEnd && IsBlank(b[at])) ++at;
+    const int32_t nameStart = at;
+    if (at < textEnd && IsWordStart(b[at])) {
+      while (at < textEnd && IsWordByte(b[at])) ++at;
+    }
+    const int32_t nameEnd = at;
+    if (static_cast<size_t>(nameEnd - nameStart) > kMaxWordBytes) break;
+    while (at < textEnd && IsBlank(b[at])) ++at;
+    if (at >= textEnd) break;  // what follows is not loaded yet
+    // A '*' or NUL behind the name would go on with the scan on this line.
+    const unsigned char c = b[at];
+    if (c == '*' || c == 0) break;
+    const char* name = reinterpret_cast<const char*>(b + nameStart);
+    const size_t length = static_cast<size_t>(nameEnd - nameStart);
+    s.labelDraftHashes.push_back(static_cast<uint32_t>(LabelIndex::HashLowered(name, length)));
+    s.labelDraftNameEnds.push_back(nameEnd);
+    Label& label = s.labelDraft.emplace_back();
+    label.name.assign(name, length);
+    for (char& ch : label.name) ch = static_cast<char>(kWordBytes.lower[static_cast<unsigned char>(ch)]);
+    label.pos = c == '\n' ? at + 1 : at;
+  }
+  if (li < lines.size()) s.labelDraftOpen = false;
 }
 
 void BuildLabelIndex(Engine& e) {

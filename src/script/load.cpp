@@ -103,6 +103,7 @@ void LoadScrambledSingle(Engine& e, const GameFiles& files) {
   size_t got = ReadScriptFile(e, files, "svscript.zat", static_cast<int64_t>(size));
   XorInPlace(s.data(), got, 0xD3);
   s.length += static_cast<int32_t>(ScanScriptText(s.data(), got, false, 0, s.labelLines));
+  DraftLabels(s, 0, s.length);
   AppendNewline(s);
 }
 
@@ -123,7 +124,9 @@ void LoadScrambledMulti(Engine& e, const GameFiles& files) {
     int32_t at = s.length;
     size_t got = ReadScriptFile(e, files, name, at + static_cast<int64_t>(size));
     XorInPlace(s.data() + at, got, 0xA7);
+    const size_t firstLine = s.labelLines.size();
     s.length += static_cast<int32_t>(ScanScriptText(s.data() + at, got, false, at, s.labelLines));
+    DraftLabels(s, firstLine, s.length);
     AppendNewline(s);
   };
   readOne("svscript.dat", total);
@@ -174,7 +177,9 @@ bool LoadNumbered(Engine& e, const GameFiles& files) {
       // newlines still to come.
       int64_t limit = static_cast<int64_t>(s.scratchOffset) - (100 - i) - 1;
       size_t got = ReadScriptFile(e, files, name, limit);
+      const size_t firstLine = s.labelLines.size();
       s.length += static_cast<int32_t>(ScanScriptText(s.data() + s.length, got, true, s.length, s.labelLines));
+      DraftLabels(s, firstLine, s.length);
     }
     s.fileEnd[static_cast<size_t>(i)] = s.length;
     AppendNewline(s);
@@ -294,6 +299,10 @@ static void ResetScriptState(Engine& e) {
   s.readNesting = 0;
   s.labelLines.clear();
   s.labelLinesText = 0;
+  s.labelDraft.clear();
+  s.labelDraftHashes.clear();
+  s.labelDraftNameEnds.clear();
+  s.labelDraftOpen = true;
 }
 
 void LoadScript(Engine& e) {
@@ -334,6 +343,7 @@ void LoadScriptFromText(Engine& e, std::string_view text) {
   s.fromTextFiles = true;
   Append(s, text.data(), text.size());
   ScanScriptText(s.data(), text.size(), false, 0, s.labelLines);
+  DraftLabels(s, 0, s.length);
   s.labelLinesText = s.textGeneration;
   for (int i = 0; i < 100; ++i) {
     s.fileEnd[static_cast<size_t>(i)] = s.length;

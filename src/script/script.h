@@ -67,6 +67,14 @@ struct ScriptState {
   // the loader met them; valid while labelLinesText is textGeneration.
   std::vector<int32_t> labelLines;
   uint32_t labelLinesText = 0;
+  // The labels of the first labelDraft.size() listed lines, read by the
+  // loader while each file's text was fresh in the cache, with their hashes
+  // and where their names end; the index takes them over. Drafting stops at
+  // the first line that is not a plain label line.
+  std::vector<Label> labelDraft;
+  std::vector<uint32_t> labelDraftHashes;
+  std::vector<int32_t> labelDraftNameEnds;
+  bool labelDraftOpen = true;
 
   // Depth of nested primaries being read ("%%%%…", "[[[…", "((…"); bounded so
   // that hostile script text cannot exhaust the native stack.
@@ -110,6 +118,9 @@ void ApplyFirstLineSettings(Engine& e, const char* text, size_t size, bool luaCo
 void AllocateBanks(Engine& e);
 
 void BuildLabelIndex(Engine& e);
+// Drafts the labels of the listed lines from `firstLine` on, reading no text
+// at or past `textEnd` (the text behind it is not loaded yet).
+void DraftLabels(ScriptState& s, size_t firstLine, int32_t textEnd);
 // Sets ScriptPos to the label (name without '*', any case) and logs it.
 void JumpToLabel(Engine& e, std::string_view name);
 // Reads a label argument and jumps to it, as `goto` does.

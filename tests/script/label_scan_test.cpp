@@ -7,6 +7,7 @@
 
 #include <random>
 
+#include "script/reader.h"
 #include "script/script.h"
 #include "support/engine_fixture.h"
 
@@ -58,10 +59,15 @@ void ExpectSameIndex(Engine& e, const std::string& what) {
   }
 }
 
-std::string Piece(std::mt19937& rng, bool unique, int& serial) {
+// With `plain`, mostly the lines a game is made of (labels alone on their
+// line or followed by a command, commands, blank lines), so that the labels
+// the loader reads ahead carry far into the text before an awkward line.
+std::string Piece(std::mt19937& rng, bool unique, int& serial, bool plain = false) {
   static const char* kNames[] = {"a", "Start", "l1", "L1", "x_y", "z9", "\x82\xa0", "*b"};
-  auto name = [&] { return unique ? "n" + std::to_string(serial++) : std::string(kNames[rng() % 8]); };
-  switch (rng() % 16) {
+  auto name = [&] { return unique ? "N" + std::to_string(serial++) + "_Lab" : std::string(kNames[rng() % 8]); };
+  static const int kPlain[] = {0, 1, 2, 6, 9, 10, 11, 15};
+  const unsigned pick = plain && rng() % 40 != 0 ? static_cast<unsigned>(kPlain[rng() % 8]) : rng() % 16;
+  switch (pick) {
     case 0: return "*" + name() + "\n";
     case 1: return "  \t*" + name() + " \t\n";
     case 2: return "*" + name() + " mov %1,2\n";
@@ -94,6 +100,7 @@ TEST(LabelScan, ListedLinesIndexLikeThePlainScan) {
   std::mt19937 rng(2024);
   for (int round = 0; round < 300; ++round) {
     const bool unique = round % 2 == 0;
+    const bool plain = round % 3 == 1;
     int serial = 0;
     TempDir dir;
     std::string expected;
@@ -101,7 +108,7 @@ TEST(LabelScan, ListedLinesIndexLikeThePlainScan) {
     for (int f = 0; f < files; ++f) {
       std::string text = f == 0 && round % 7 == 0 ? ";$L12\n" : ";\n";
       const int pieces = static_cast<int>(rng() % 60);
-      for (int i = 0; i < pieces; ++i) text += Piece(rng, unique, serial);
+      for (int i = 0; i < pieces; ++i) text += Piece(rng, unique, serial, plain);
       dir.Write(std::to_string(f) + ".txt", text);
       expected += TextMode(text) + "\n";
     }
@@ -117,6 +124,27 @@ TEST(LabelScan, ListedLinesIndexLikeThePlainScan) {
     Engine t;
     LoadScriptFromText(t, expected);
     ExpectSameIndex(t, what + " (text)");
+  }
+}
+
+// Names are hashed from the text as it stands and looked up lower-cased:
+// both must agree, whatever the length, and every byte must count.
+TEST(LabelScan, NameHashesAgreeAndSeeEveryByte) {
+  std::mt19937 rng(7);
+  const std::string bytes = "abcXYZ_09Qq";
+  for (size_t n = 0; n <= 40; ++n) {
+    std::string text;
+    for (size_t i = 0; i < n; ++i) text.push_back(bytes[rng() % bytes.size()]);
+    std::string lower = text;
+    for (char& c : lower) c = static_cast<char>(LowerAscii(static_cast<unsigned char>(c)));
+    const uint64_t h = LabelIndex::Hash(lower);
+    EXPECT_EQ(LabelIndex::HashLowered(text.data(), n), h) << text;
+    for (size_t i = 0; i < n; ++i) {
+      std::string other = lower;
+      other[i] = other[i] == 'z' ? 'y' : 'z';
+      EXPECT_NE(LabelIndex::Hash(other), h) << text << " at " << i;
+    }
+    EXPECT_NE(LabelIndex::Hash(lower + "a"), h) << text;
   }
 }
 

@@ -1,6 +1,7 @@
 // The label index, label jumps and the position-to-line rule.
 #include <algorithm>
 #include <cstring>
+#include <new>
 
 #include "interp/error.h"
 #include "persist/logs.h"
@@ -183,24 +184,36 @@ static int32_t IndexListedLines(Engine& e, int32_t& handOver) {
   return handOver >= 0 ? -1 : ended;
 }
 
-void DraftLabels(ScriptState& s, size_t firstLine, int32_t textEnd) {
+void DraftLabels(ScriptState& s, const int32_t* lines, size_t count, size_t firstLine, int32_t textEnd) {
   if (!s.labelDraftOpen) return;
-  const std::vector<int32_t>& lines = s.labelLines;
   if (s.labelDraft.size() != firstLine) {
     s.labelDraftOpen = false;
     return;
   }
-  if (s.labelDraft.capacity() < lines.size()) {
-    // Grown by at least half at a time, and never by moving the labels one
-    // push at a time.
-    const size_t want = std::max(lines.size(), s.labelDraft.capacity() * 3 / 2);
-    s.labelDraft.reserve(want);
-    s.labelDraftHashes.reserve(want);
-    s.labelDraftNameEnds.reserve(want);
+  if (s.labelDraft.capacity() < firstLine + count) {
+    // Moving the labels drafted so far is costly: room is made for as many
+    // as the whole buffer holds at the rate met so far, and at least twice
+    // the room there was.
+    const size_t lines = firstLine + count;
+    const double rate = static_cast<double>(lines) / std::max<int32_t>(textEnd, 1);
+    const size_t guess = static_cast<size_t>(rate * static_cast<double>(s.buffer.size()) * 1.125) + 16;
+    const size_t want = std::max({lines, std::min(guess, lines * 4 + 4096), s.labelDraft.capacity() * 2});
+    try {
+      s.labelDraft.reserve(want);
+      s.labelDraftHashes.reserve(want);
+      s.labelDraftNameEnds.reserve(want);
+    } catch (const std::bad_alloc&) {
+      s.labelDraftOpen = false;  // the draft is only a head start
+      return;
+    }
   }
   const unsigned char* b = reinterpret_cast<const unsigned char*>(s.data());
-  size_t li = firstLine;
-  for (; li < lines.size(); ++li) {
+  size_t li = 0;
+  constexpr size_t kLinesAhead = 16;
+  for (; li < count; ++li) {
+    // Beside the loader the text is fresh in the other core's cache, not
+    // in this one's: fetch a few lines ahead.
+    if (li + kLinesAhead < count) __builtin_prefetch(b + lines[li + kLinesAhead]);
     int32_t at = lines[li];
     if (b[at] != '*') break;  // a NUL: the scan ends there
     ++at;
@@ -225,7 +238,7 @@ void DraftLabels(ScriptState& s, size_t firstLine, int32_t textEnd) {
     for (char& ch : label.name) ch = static_cast<char>(kWordBytes.lower[static_cast<unsigned char>(ch)]);
     label.pos = c == '\n' ? at + 1 : at;
   }
-  if (li < lines.size()) s.labelDraftOpen = false;
+  if (li < count) s.labelDraftOpen = false;
 }
 
 void BuildLabelIndex(Engine& e) {

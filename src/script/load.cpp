@@ -2,7 +2,12 @@
 #include <algorithm>
 #include <atomic>
 #include <cctype>
+#include <condition_variable>
 #include <cstring>
+#include <deque>
+#include <mutex>
+#include <system_error>
+#include <thread>
 #include <unordered_map>
 
 #include "interp/error.h"
@@ -41,6 +46,85 @@ void Append(ScriptState& s, const char* p, size_t n) {
 }
 
 void AppendNewline(ScriptState& s) { s.buffer[static_cast<size_t>(s.length++)] = '\n'; }
+
+// Hands each file's label lines to DraftLabels once the file is scanned:
+// for a large script on a second thread, which drafts one file while the
+// loader reads and scans the next. The script buffer never moves while
+// loading; the drafter reads only text below the file's end and the line
+// numbers copied for it, the loader writes only behind that end and never
+// touches the draft, which is the drafter's alone until Finish.
+class LabelDrafter {
+ public:
+  LabelDrafter(ScriptState& s, uint64_t totalBytes, int files) : s_(s) {
+    if (totalBytes < draftOnThreadFrom || files < 2 || std::thread::hardware_concurrency() < 2) return;
+    try {
+      worker_ = std::thread([this] { Run(); });
+    } catch (const std::system_error&) {
+      // No thread to be had: the drafts are made in line.
+    }
+  }
+  LabelDrafter(const LabelDrafter&) = delete;
+  LabelDrafter& operator=(const LabelDrafter&) = delete;
+  ~LabelDrafter() { Finish(); }
+
+  // The lines from `firstLine` on belong to text that ends at `textEnd`.
+  void FileScanned(size_t firstLine, int32_t textEnd) {
+    const std::vector<int32_t>& lines = s_.labelLines;
+    if (!worker_.joinable()) {
+      DraftLabels(s_, lines.data() + firstLine, lines.size() - firstLine, firstLine, textEnd);
+      return;
+    }
+    Job job{firstLine, textEnd, std::vector<int32_t>(lines.begin() + static_cast<std::ptrdiff_t>(firstLine), lines.end())};
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      jobs_.push_back(std::move(job));
+    }
+    wake_.notify_one();
+  }
+
+  // Waits for the drafts still being made; the draft is the loader's again.
+  void Finish() {
+    if (!worker_.joinable()) return;
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      done_ = true;
+    }
+    wake_.notify_one();
+    worker_.join();
+  }
+
+ private:
+  struct Job {
+    size_t firstLine;
+    int32_t textEnd;
+    std::vector<int32_t> lines;
+  };
+
+  void Run() {
+    for (;;) {
+      Job job;
+      {
+        std::unique_lock<std::mutex> lock(mutex_);
+        wake_.wait(lock, [this] { return done_ || !jobs_.empty(); });
+        if (jobs_.empty()) return;
+        job = std::move(jobs_.front());
+        jobs_.pop_front();
+      }
+      try {
+        DraftLabels(s_, job.lines.data(), job.lines.size(), job.firstLine, job.textEnd);
+      } catch (const std::bad_alloc&) {
+        s_.labelDraftOpen = false;  // the draft is only a head start
+      }
+    }
+  }
+
+  ScriptState& s_;
+  std::thread worker_;
+  std::mutex mutex_;
+  std::condition_variable wake_;
+  std::deque<Job> jobs_;
+  bool done_ = false;
+};
 
 void XorInPlace(char* p, size_t n, unsigned char key) {
   for (size_t i = 0; i < n; ++i) p[i] = static_cast<char>(static_cast<unsigned char>(p[i]) ^ key);
@@ -103,7 +187,7 @@ void LoadScrambledSingle(Engine& e, const GameFiles& files) {
   size_t got = ReadScriptFile(e, files, "svscript.zat", static_cast<int64_t>(size));
   XorInPlace(s.data(), got, 0xD3);
   s.length += static_cast<int32_t>(ScanScriptText(s.data(), got, false, 0, s.labelLines));
-  DraftLabels(s, 0, s.length);
+  LabelDrafter(s, 0, 1).FileScanned(0, s.length);
   AppendNewline(s);
 }
 
@@ -120,19 +204,21 @@ void LoadScrambledMulti(Engine& e, const GameFiles& files) {
     }
   }
   StartBuffer(s, total);
+  LabelDrafter drafter(s, total, 1 + static_cast<int>(std::count(present.begin(), present.end(), true)));
   auto readOne = [&](const std::string& name, uint64_t size) {
     int32_t at = s.length;
     size_t got = ReadScriptFile(e, files, name, at + static_cast<int64_t>(size));
     XorInPlace(s.data() + at, got, 0xA7);
     const size_t firstLine = s.labelLines.size();
     s.length += static_cast<int32_t>(ScanScriptText(s.data() + at, got, false, at, s.labelLines));
-    DraftLabels(s, firstLine, s.length);
+    drafter.FileScanned(firstLine, s.length);
     AppendNewline(s);
   };
   readOne("svscript.dat", total);
   for (int i = 0; i < 100; ++i) {
     if (present[static_cast<size_t>(i)]) readOne(Format("%02d.np", i), sizes[static_cast<size_t>(i)]);
   }
+  drafter.Finish();
 }
 
 void LoadBuiltin(Engine& e) {
@@ -170,6 +256,7 @@ bool LoadNumbered(Engine& e, const GameFiles& files) {
   if (total == 0) return false;
   StartBuffer(s, total);
   s.fromTextFiles = true;
+  LabelDrafter drafter(s, total, static_cast<int>(100 - std::count(chosen.begin(), chosen.end(), std::string())));
   for (int i = 0; i < 100; ++i) {
     const std::string& name = chosen[static_cast<size_t>(i)];
     if (!name.empty()) {
@@ -179,11 +266,12 @@ bool LoadNumbered(Engine& e, const GameFiles& files) {
       size_t got = ReadScriptFile(e, files, name, limit);
       const size_t firstLine = s.labelLines.size();
       s.length += static_cast<int32_t>(ScanScriptText(s.data() + s.length, got, true, s.length, s.labelLines));
-      DraftLabels(s, firstLine, s.length);
+      drafter.FileScanned(firstLine, s.length);
     }
     s.fileEnd[static_cast<size_t>(i)] = s.length;
     AppendNewline(s);
   }
+  drafter.Finish();
   return true;
 }
 
@@ -343,7 +431,7 @@ void LoadScriptFromText(Engine& e, std::string_view text) {
   s.fromTextFiles = true;
   Append(s, text.data(), text.size());
   ScanScriptText(s.data(), text.size(), false, 0, s.labelLines);
-  DraftLabels(s, 0, s.length);
+  LabelDrafter(s, 0, 1).FileScanned(0, s.length);
   s.labelLinesText = s.textGeneration;
   for (int i = 0; i < 100; ++i) {
     s.fileEnd[static_cast<size_t>(i)] = s.length;

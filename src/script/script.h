@@ -118,9 +118,14 @@ void ApplyFirstLineSettings(Engine& e, const char* text, size_t size, bool luaCo
 void AllocateBanks(Engine& e);
 
 void BuildLabelIndex(Engine& e);
-// Drafts the labels of the listed lines from `firstLine` on, reading no text
-// at or past `textEnd` (the text behind it is not loaded yet).
-void DraftLabels(ScriptState& s, size_t firstLine, int32_t textEnd);
+// Drafts the labels of `count` listed lines, the first of them line number
+// `firstLine` of labelLines, reading no text at or past `textEnd` (the text
+// behind it is not loaded yet). Touches only the draft, so that it may run
+// beside the loader.
+void DraftLabels(ScriptState& s, const int32_t* lines, size_t count, size_t firstLine, int32_t textEnd);
+// Scripts of at least this many bytes in more than one file have their
+// labels drafted on a second thread while the loader reads on.
+inline size_t draftOnThreadFrom = 1u << 20;
 // Sets ScriptPos to the label (name without '*', any case) and logs it.
 void JumpToLabel(Engine& e, std::string_view name);
 // Reads a label argument and jumps to it, as `goto` does.

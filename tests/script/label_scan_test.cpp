@@ -96,11 +96,25 @@ std::string TextMode(std::string s) {
   return out;
 }
 
+// Sets the size from which labels are drafted on a second thread, for as
+// long as it lives.
+class DraftThreadFrom {
+ public:
+  explicit DraftThreadFrom(size_t bytes) { draftOnThreadFrom = bytes; }
+  ~DraftThreadFrom() { draftOnThreadFrom = saved_; }
+
+ private:
+  size_t saved_ = draftOnThreadFrom;
+};
+
 TEST(LabelScan, ListedLinesIndexLikeThePlainScan) {
   std::mt19937 rng(2024);
   for (int round = 0; round < 300; ++round) {
     const bool unique = round % 2 == 0;
     const bool plain = round % 3 == 1;
+    // Every other round drafts its labels beside the loader, as a large
+    // script of several files does.
+    DraftThreadFrom threaded(round % 4 < 2 ? 0 : draftOnThreadFrom);
     int serial = 0;
     TempDir dir;
     std::string expected;

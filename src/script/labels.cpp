@@ -84,6 +84,16 @@ static void ScanLabelsFrom(Engine& e, int32_t from) {
   s.pos = static_cast<int32_t>(p - base);
 }
 
+// Gives `label` the name of word bytes [from, end) of the text, lower-cased,
+// and returns the hash the index files it under.
+static uint32_t TakeName(Label& label, const unsigned char* from, const unsigned char* end) {
+  const char* name = reinterpret_cast<const char*>(from);
+  const size_t length = static_cast<size_t>(end - from);
+  label.name.assign(name, length);
+  for (char& c : label.name) c = static_cast<char>(kWordBytes.lower[static_cast<unsigned char>(c)]);
+  return static_cast<uint32_t>(LabelIndex::HashLowered(name, length));
+}
+
 // The same scan over the loader's list of lines that start with '*' or NUL,
 // the only lines where it can stop: first every label is read in order, then
 // the table, sized once, takes them in the same order (the slot of a label a
@@ -156,11 +166,7 @@ static int32_t IndexListedLines(Engine& e, int32_t& handOver) {
         break;
       }
       Label& label = s.labels.emplace_back();
-      const char* name = reinterpret_cast<const char*>(b + nameStart);
-      const size_t length = static_cast<size_t>(at - nameStart);
-      hashes.push_back(static_cast<uint32_t>(LabelIndex::HashLowered(name, length)));
-      label.name.assign(name, length);
-      for (char& c : label.name) c = static_cast<char>(kWordBytes.lower[static_cast<unsigned char>(c)]);
+      hashes.push_back(TakeName(label, b + nameStart, b + at));
       nameEnds.push_back(at);
       while (IsBlank(b[at])) ++at;
       if (b[at] == '\n') ++at;
@@ -229,13 +235,9 @@ void DraftLabels(ScriptState& s, const int32_t* lines, size_t count, size_t firs
     // A '*' or NUL behind the name would go on with the scan on this line.
     const unsigned char c = b[at];
     if (c == '*' || c == 0) break;
-    const char* name = reinterpret_cast<const char*>(b + nameStart);
-    const size_t length = static_cast<size_t>(nameEnd - nameStart);
-    s.labelDraftHashes.push_back(static_cast<uint32_t>(LabelIndex::HashLowered(name, length)));
-    s.labelDraftNameEnds.push_back(nameEnd);
     Label& label = s.labelDraft.emplace_back();
-    label.name.assign(name, length);
-    for (char& ch : label.name) ch = static_cast<char>(kWordBytes.lower[static_cast<unsigned char>(ch)]);
+    s.labelDraftHashes.push_back(TakeName(label, b + nameStart, b + nameEnd));
+    s.labelDraftNameEnds.push_back(nameEnd);
     label.pos = c == '\n' ? at + 1 : at;
   }
   if (li < count) s.labelDraftOpen = false;

@@ -114,7 +114,7 @@ void PassLabelLine(Engine& e, std::string& word) {
     }
   }
   ReadLabelName(e, word);
-  const int32_t label = s.labelIndex.Find(s.labels, word);
+  const int32_t label = s.labelIndex.Find(s.data(), s.labels, word);
   if (label < 0) {
     AddLabelLog(e, word);
     return;

@@ -32,7 +32,7 @@ void AddLabelLogAt(Engine& e, int32_t label) {
     l.labelLoggedText = s.textGeneration;
   }
   if (i >= l.labelLogged.size() || l.labelLogged[i]) return;
-  l.labels.insert(s.labels[i].name);
+  l.labels.insert(LabelName(s, s.labels[i]));
   l.labelLogged[i] = 1;
 }
 

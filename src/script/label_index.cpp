@@ -1,5 +1,6 @@
 #include "script/label_index.h"
 
+#include "script/reader.h"
 #include "script/script.h"
 
 namespace sorv {
@@ -9,6 +10,27 @@ namespace {
 // Slot of a hash: Hash mixes its low bits well.
 size_t Home(uint32_t h, size_t mask) { return h & mask; }
 
+// Whether the label's name reads as `lower` once made small.
+bool NameIs(const char* text, const Label& label, std::string_view lower) {
+  if (static_cast<size_t>(label.nameLength) != lower.size()) return false;
+  const char* name = text + label.nameAt;
+  for (size_t i = 0; i < lower.size(); ++i) {
+    if (LowerAscii(static_cast<unsigned char>(name[i])) != static_cast<unsigned char>(lower[i])) return false;
+  }
+  return true;
+}
+
+bool SameName(const char* text, const Label& a, const Label& b) {
+  if (a.nameLength != b.nameLength) return false;
+  for (int32_t i = 0; i < a.nameLength; ++i) {
+    if (LowerAscii(static_cast<unsigned char>(text[a.nameAt + i])) !=
+        LowerAscii(static_cast<unsigned char>(text[b.nameAt + i]))) {
+      return false;
+    }
+  }
+  return true;
+}
+
 }  // namespace
 
 void LabelIndex::Clear() {
@@ -16,7 +38,7 @@ void LabelIndex::Clear() {
   used_ = 0;
 }
 
-void LabelIndex::Grow(const std::vector<Label>&) {
+void LabelIndex::Grow() {
   std::vector<Slot> old;
   old.swap(slots_);
   slots_.assign(old.empty() ? 1024 : old.size() * 2, Slot{});
@@ -37,20 +59,21 @@ void LabelIndex::Reserve(size_t count) {
     slots_.assign(want, Slot{});
     return;
   }
-  while (slots_.size() < want) Grow({});
+  while (slots_.size() < want) Grow();
 }
 
-int32_t LabelIndex::Insert(const std::vector<Label>& labels, int32_t idx) {
-  return InsertHashed(labels, idx, static_cast<uint32_t>(Hash(labels[static_cast<size_t>(idx)].name)));
+int32_t LabelIndex::Insert(const char* text, const std::vector<Label>& labels, int32_t idx) {
+  const Label& label = labels[static_cast<size_t>(idx)];
+  return InsertHashed(text, labels, idx, static_cast<uint32_t>(HashLowered(text + label.nameAt, static_cast<size_t>(label.nameLength))));
 }
 
-int32_t LabelIndex::InsertHashed(const std::vector<Label>& labels, int32_t idx, uint32_t h) {
-  if ((used_ + 1) * 2 > slots_.size()) Grow(labels);
-  const std::string& name = labels[static_cast<size_t>(idx)].name;
+int32_t LabelIndex::InsertHashed(const char* text, const std::vector<Label>& labels, int32_t idx, uint32_t h) {
+  if ((used_ + 1) * 2 > slots_.size()) Grow();
+  const Label& label = labels[static_cast<size_t>(idx)];
   size_t mask = slots_.size() - 1;
   size_t i = Home(h, mask);
   while (slots_[i].idx >= 0) {
-    if (slots_[i].hash == h && labels[static_cast<size_t>(slots_[i].idx)].name == name) return slots_[i].idx;
+    if (slots_[i].hash == h && SameName(text, labels[static_cast<size_t>(slots_[i].idx)], label)) return slots_[i].idx;
     i = (i + 1) & mask;
   }
   slots_[i] = Slot{idx, h};
@@ -58,13 +81,13 @@ int32_t LabelIndex::InsertHashed(const std::vector<Label>& labels, int32_t idx, 
   return -1;
 }
 
-int32_t LabelIndex::Find(const std::vector<Label>& labels, std::string_view lowerName) const {
+int32_t LabelIndex::Find(const char* text, const std::vector<Label>& labels, std::string_view lowerName) const {
   if (slots_.empty()) return -1;
   uint32_t h = static_cast<uint32_t>(Hash(lowerName));
   size_t mask = slots_.size() - 1;
   size_t i = Home(h, mask);
   while (slots_[i].idx >= 0) {
-    if (slots_[i].hash == h && labels[static_cast<size_t>(slots_[i].idx)].name == lowerName) return slots_[i].idx;
+    if (slots_[i].hash == h && NameIs(text, labels[static_cast<size_t>(slots_[i].idx)], lowerName)) return slots_[i].idx;
     i = (i + 1) & mask;
   }
   return -1;

@@ -15,11 +15,12 @@ struct Label;
 class LabelIndex {
  public:
   void Clear();
-  // Records labels[idx] under its name unless the name is already there;
-  // returns the index of the earlier label with that name, or -1.
-  int32_t Insert(const std::vector<Label>& labels, int32_t idx);
+  // Records labels[idx] under its name (in `text`) unless the name is
+  // already there; returns the index of the earlier label with that name,
+  // or -1.
+  int32_t Insert(const char* text, const std::vector<Label>& labels, int32_t idx);
   // The same with the name's hash (Hash) already known.
-  int32_t InsertHashed(const std::vector<Label>& labels, int32_t idx, uint32_t hash);
+  int32_t InsertHashed(const char* text, const std::vector<Label>& labels, int32_t idx, uint32_t hash);
   // Sizes the table for `count` names at once, so that filling it never
   // rehashes.
   void Reserve(size_t count);
@@ -28,7 +29,7 @@ class LabelIndex {
     if (!slots_.empty()) __builtin_prefetch(&slots_[hash & (slots_.size() - 1)], 1);
   }
   // Index into `labels` of the first label named `lowerName`, or -1.
-  int32_t Find(const std::vector<Label>& labels, std::string_view lowerName) const;
+  int32_t Find(const char* text, const std::vector<Label>& labels, std::string_view lowerName) const;
 
   // Label names are short: they are taken eight bytes at a time (a name
   // of one to eight bytes in a single step), and the result is mixed well
@@ -39,7 +40,7 @@ class LabelIndex {
   static uint64_t HashLowered(const char* p, size_t n) { return HashOf<true>(p, n); }
 
  private:
-  void Grow(const std::vector<Label>& labels);
+  void Grow();
   // The n bytes at p (n at most 8) as one number, without reading outside
   // them: two overlapping words cover four to eight bytes, three single
   // bytes one to three. For a given n every byte counts.

@@ -17,36 +17,11 @@ static std::string Lower(std::string_view name) {
   return out;
 }
 
-// Reads the name of a label line at ScriptPos ('*' under it). Plain names
-// are taken straight from the text; a quoted or variable name goes through
-// the label-name reader.
-static void ReadIndexedName(Engine& e, std::string& name) {
-  ScriptState& s = e.script;
-  if (s.cur() != '*') {
-    ReadLabelName(e, name);
-    return;
-  }
-  ++s.pos;
-  while (IsBlank(s.cur())) ++s.pos;
-  name.clear();
-  if (IsWordStart(s.cur())) {
-    while (IsWordByte(s.cur())) {
-      if (name.size() == kMaxWordBytes) {
-        name.push_back(static_cast<char>(LowerAscii(s.cur())));
-        ReportError(e, "命令エラー", "長すぎるトークンです:" + Sjis(name));
-      }
-      name.push_back(static_cast<char>(LowerAscii(s.cur())));
-      ++s.pos;
-    }
-  }
-}
-
 // The label scan from `from` on, one label at a time: the rule itself, kept
 // for texts whose line list is not at hand and for the label that ends the
 // scan with an error.
 static void ScanLabelsFrom(Engine& e, int32_t from) {
   ScriptState& s = e.script;
-  std::string name;
   const unsigned char* base = reinterpret_cast<const unsigned char*>(s.data());
   const unsigned char* end = base + s.length;
   const unsigned char* p = base + from;
@@ -63,35 +38,42 @@ static void ScanLabelsFrom(Engine& e, int32_t from) {
       p = nl ? static_cast<const unsigned char*>(nl) : end;
       continue;
     }
-    s.pos = static_cast<int32_t>(p - base);
-    ReadIndexedName(e, name);
+    s.pos = static_cast<int32_t>(p - base) + 1;
+    while (IsBlank(s.cur())) ++s.pos;
+    Label label{0, s.pos, 0};
+    if (IsWordStart(s.cur())) {
+      while (IsWordByte(s.cur())) {
+        if (static_cast<size_t>(s.pos - label.nameAt) == kMaxWordBytes) {
+          label.nameLength = static_cast<int32_t>(kMaxWordBytes) + 1;
+          ReportError(e, "命令エラー", "長すぎるトークンです:" + Sjis(LabelName(s, label)));
+        }
+        ++s.pos;
+      }
+    }
+    label.nameLength = s.pos - label.nameAt;
     if (static_cast<int32_t>(s.labels.size()) >= s.labelMax) {
-      if (s.labelIndex.Find(s.labels, name) >= 0) {
-        ReportError(e, "エラー", "ラベル*" + Sjis(name) + "の多重定義です。");
+      if (s.labelIndex.Find(s.data(), s.labels, LabelName(s, label)) >= 0) {
+        ReportError(e, "エラー", "ラベル*" + Sjis(LabelName(s, label)) + "の多重定義です。");
       }
       ReportError(e, "エラー", "ラベルが最大数を超えました。");
     }
-    int32_t nameEnd = s.pos;
     while (IsBlank(s.cur())) ++s.pos;
     if (s.cur() == '\n') ++s.pos;
-    s.labels.push_back(Label{s.pos, name});
-    if (s.labelIndex.Insert(s.labels, static_cast<int32_t>(s.labels.size() - 1)) >= 0) {
-      s.pos = nameEnd;  // the report points at the second definition
-      ReportError(e, "エラー", "ラベル*" + Sjis(name) + "の多重定義です。");
+    label.pos = s.pos;
+    s.labels.push_back(label);
+    if (s.labelIndex.Insert(s.data(), s.labels, static_cast<int32_t>(s.labels.size() - 1)) >= 0) {
+      s.pos = label.nameEnd();  // the report points at the second definition
+      ReportError(e, "エラー", "ラベル*" + Sjis(LabelName(s, label)) + "の多重定義です。");
     }
     p = base + s.pos;
   }
   s.pos = static_cast<int32_t>(p - base);
 }
 
-// Gives `label` the name of word bytes [from, end) of the text, lower-cased,
-// and returns the hash the index files it under.
-static uint32_t TakeName(Label& label, const unsigned char* from, const unsigned char* end) {
-  const char* name = reinterpret_cast<const char*>(from);
-  const size_t length = static_cast<size_t>(end - from);
-  label.name.assign(name, length);
-  for (char& c : label.name) c = static_cast<char>(kWordBytes.lower[static_cast<unsigned char>(c)]);
-  return static_cast<uint32_t>(LabelIndex::HashLowered(name, length));
+// The hash the index files a label under, read from the text.
+static uint32_t NameHash(const unsigned char* text, const Label& label) {
+  return static_cast<uint32_t>(
+      LabelIndex::HashLowered(reinterpret_cast<const char*>(text) + label.nameAt, static_cast<size_t>(label.nameLength)));
 }
 
 // The same scan over the loader's list of lines that start with '*' or NUL,
@@ -106,7 +88,6 @@ static int32_t IndexListedLines(Engine& e, int32_t& handOver) {
   const unsigned char* b = reinterpret_cast<const unsigned char*>(s.data());
   const size_t limit = static_cast<size_t>(std::max(s.labelMax, 0));
   std::vector<uint32_t> hashes;
-  std::vector<int32_t> nameEnds;
   // The loader's draft stands for the scan over its lines: after a plain
   // label line the scan goes on at the next listed line, or stops short of
   // it on a line that holds no label.
@@ -115,21 +96,17 @@ static int32_t IndexListedLines(Engine& e, int32_t& handOver) {
     first = std::min(s.labelDraft.size(), limit);
     s.labels = std::move(s.labelDraft);
     hashes = std::move(s.labelDraftHashes);
-    nameEnds = std::move(s.labelDraftNameEnds);
     s.labels.resize(first);
     hashes.resize(first);
-    nameEnds.resize(first);
     // Taken once: a later index reads the text again.
     s.labelDraft.clear();
     s.labelDraftHashes.clear();
-    s.labelDraftNameEnds.clear();
   }
   const std::vector<int32_t>& lines = s.labelLines;
   if (first < lines.size()) {
     size_t expect = std::min(lines.size(), limit);
     s.labels.reserve(expect);
     hashes.reserve(expect);
-    nameEnds.reserve(expect);
   }
   handOver = -1;
   int32_t ended = s.length;  // the NUL behind the text, unless one comes first
@@ -157,20 +134,20 @@ static int32_t IndexListedLines(Engine& e, int32_t& handOver) {
       }
       int32_t at = q + 1;
       while (IsBlank(b[at])) ++at;
-      int32_t nameStart = at;
+      Label label{0, at, 0};
       if (IsWordStart(b[at])) {
         while (IsWordByte(b[at])) ++at;
       }
-      if (static_cast<size_t>(at - nameStart) > kMaxWordBytes) {
+      label.nameLength = at - label.nameAt;
+      if (static_cast<size_t>(label.nameLength) > kMaxWordBytes) {
         handOver = q;
         break;
       }
-      Label& label = s.labels.emplace_back();
-      hashes.push_back(TakeName(label, b + nameStart, b + at));
-      nameEnds.push_back(at);
       while (IsBlank(b[at])) ++at;
       if (b[at] == '\n') ++at;
       label.pos = at;
+      s.labels.push_back(label);
+      hashes.push_back(NameHash(b, label));
       q = at;
     }
     if (handOver >= 0 || b[q] == 0) break;
@@ -181,10 +158,10 @@ static int32_t IndexListedLines(Engine& e, int32_t& handOver) {
   for (size_t i = 0; i < std::min(kAhead, count); ++i) s.labelIndex.Prefetch(hashes[i]);
   for (size_t i = 0; i < count; ++i) {
     if (i + kAhead < count) s.labelIndex.Prefetch(hashes[i + kAhead]);
-    if (s.labelIndex.InsertHashed(s.labels, static_cast<int32_t>(i), hashes[i]) >= 0) {
+    if (s.labelIndex.InsertHashed(s.data(), s.labels, static_cast<int32_t>(i), hashes[i]) >= 0) {
       s.labels.resize(i + 1);
-      s.pos = nameEnds[i];  // the report points at the second definition
-      ReportError(e, "エラー", "ラベル*" + Sjis(s.labels[i].name) + "の多重定義です。");
+      s.pos = s.labels[i].nameEnd();  // the report points at the second definition
+      ReportError(e, "エラー", "ラベル*" + Sjis(LabelName(s, s.labels[i])) + "の多重定義です。");
     }
   }
   return handOver >= 0 ? -1 : ended;
@@ -207,7 +184,6 @@ void DraftLabels(ScriptState& s, const int32_t* lines, size_t count, size_t firs
     try {
       s.labelDraft.reserve(want);
       s.labelDraftHashes.reserve(want);
-      s.labelDraftNameEnds.reserve(want);
     } catch (const std::bad_alloc&) {
       s.labelDraftOpen = false;  // the draft is only a head start
       return;
@@ -224,21 +200,20 @@ void DraftLabels(ScriptState& s, const int32_t* lines, size_t count, size_t firs
     if (b[at] != '*') break;  // a NUL: the scan ends there
     ++at;
     while (at < textEnd && IsBlank(b[at])) ++at;
-    const int32_t nameStart = at;
+    Label label{0, at, 0};
     if (at < textEnd && IsWordStart(b[at])) {
       while (at < textEnd && IsWordByte(b[at])) ++at;
     }
-    const int32_t nameEnd = at;
-    if (static_cast<size_t>(nameEnd - nameStart) > kMaxWordBytes) break;
+    label.nameLength = at - label.nameAt;
+    if (static_cast<size_t>(label.nameLength) > kMaxWordBytes) break;
     while (at < textEnd && IsBlank(b[at])) ++at;
     if (at >= textEnd) break;  // what follows is not loaded yet
     // A '*' or NUL behind the name would go on with the scan on this line.
     const unsigned char c = b[at];
     if (c == '*' || c == 0) break;
-    Label& label = s.labelDraft.emplace_back();
-    s.labelDraftHashes.push_back(TakeName(label, b + nameStart, b + nameEnd));
-    s.labelDraftNameEnds.push_back(nameEnd);
     label.pos = c == '\n' ? at + 1 : at;
+    s.labelDraft.push_back(label);
+    s.labelDraftHashes.push_back(NameHash(b, label));
   }
   if (li < count) s.labelDraftOpen = false;
 }
@@ -261,15 +236,21 @@ void BuildLabelIndex(Engine& e) {
   ScanLabelsFrom(e, 0);
 }
 
+std::string LabelName(const ScriptState& s, const Label& label) {
+  std::string name(s.data() + label.nameAt, static_cast<size_t>(label.nameLength));
+  for (char& c : name) c = static_cast<char>(LowerAscii(static_cast<unsigned char>(c)));
+  return name;
+}
+
 int32_t FindLabel(const Engine& e, std::string_view name) {
   std::string lower = Lower(name);
-  int32_t idx = e.script.labelIndex.Find(e.script.labels, lower);
+  int32_t idx = e.script.labelIndex.Find(e.script.data(), e.script.labels, lower);
   return idx < 0 ? -1 : e.script.labels[static_cast<size_t>(idx)].pos;
 }
 
 void JumpToLabel(Engine& e, std::string_view name) {
   std::string lower = Lower(name);
-  int32_t idx = e.script.labelIndex.Find(e.script.labels, lower);
+  int32_t idx = e.script.labelIndex.Find(e.script.data(), e.script.labels, lower);
   if (idx < 0) ReportError(e, "ラベルエラー", "ラベル*" + Sjis(name) + "は存在しません");
   e.script.pos = e.script.labels[static_cast<size_t>(idx)].pos;
   AddLabelLogAt(e, idx);
@@ -305,7 +286,7 @@ void JumpToLabelArgument(Engine& e) {
   ReadLabelName(e, name);
   JumpToLabel(e, name);
   if (!cacheable || !direct) return;
-  const int32_t idx = s.labelIndex.Find(s.labels, Lower(name));
+  const int32_t idx = s.labelIndex.Find(s.data(), s.labels, Lower(name));
   if (idx < 0) return;
   if (s.jumpCache.empty()) s.jumpCache.resize(kJumpCacheSlots);
   s.jumpCache[JumpSlot(start)] = {start, s.textGeneration, idx};

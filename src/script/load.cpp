@@ -389,7 +389,6 @@ static void ResetScriptState(Engine& e) {
   s.labelLinesText = 0;
   s.labelDraft.clear();
   s.labelDraftHashes.clear();
-  s.labelDraftNameEnds.clear();
   s.labelDraftOpen = true;
 }
 

@@ -38,9 +38,15 @@ struct UninitAllocator : std::allocator<T> {
   }
 };
 
+// A label: where the script goes on behind its line, and its name, which is
+// the word bytes at nameAt in the script text, read without regard to case.
+// The loaded text never changes under a label line, so the name is never
+// copied out of it.
 struct Label {
   int32_t pos;
-  std::string name;  // lower case
+  int32_t nameAt;
+  int32_t nameLength;
+  int32_t nameEnd() const { return nameAt + nameLength; }
 };
 
 struct ScriptState {
@@ -68,12 +74,11 @@ struct ScriptState {
   std::vector<int32_t> labelLines;
   uint32_t labelLinesText = 0;
   // The labels of the first labelDraft.size() listed lines, read by the
-  // loader while each file's text was fresh in the cache, with their hashes
-  // and where their names end; the index takes them over. Drafting stops at
-  // the first line that is not a plain label line.
+  // loader while each file's text was fresh in the cache, with their hashes;
+  // the index takes them over. Drafting stops at the first line that is not
+  // a plain label line.
   std::vector<Label> labelDraft;
   std::vector<uint32_t> labelDraftHashes;
-  std::vector<int32_t> labelDraftNameEnds;
   bool labelDraftOpen = true;
 
   // Depth of nested primaries being read ("%%%%…", "[[[…", "((…"); bounded so
@@ -132,6 +137,8 @@ void JumpToLabel(Engine& e, std::string_view name);
 void JumpToLabelArgument(Engine& e);
 // Position of a label, or -1 when there is none (does not log).
 int32_t FindLabel(const Engine& e, std::string_view name);
+// A label's name in lower case.
+std::string LabelName(const ScriptState& s, const Label& label);
 
 struct FileLine {
   int file;

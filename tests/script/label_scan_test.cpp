@@ -27,7 +27,7 @@ IndexResult Index(Engine& e) {
   IndexResult r;
   try {
     BuildLabelIndex(e);
-    for (const Label& l : e.script.labels) r.labels.emplace_back(l.pos, l.name);
+    for (const Label& l : e.script.labels) r.labels.emplace_back(l.pos, LabelName(e.script, l));
   } catch (const ScriptError& err) {
     r.failed = true;
     r.error = err.message;

@@ -18,28 +18,36 @@ namespace {
 constexpr int kLabels = 100000;
 constexpr int kFiles = 10;
 
-// A game directory with about 20 MB of script in ten files and 100,000 labels.
-const std::string& ScriptDir() {
-  static const std::string dir = [] {
-    std::string templ = sorv::platform::TempDirectory() + "/sorv-bench-XXXXXX";
-    std::string d = mkdtemp(templ.data());
-    std::string line = "mov %1,%2+3:add $1,\"\x82\xa0\x82\xa2\x82\xa4\":if %1>5 goto *l0 ; padding to be read\n";
-    int label = 0;
-    for (int f = 0; f < kFiles; ++f) {
-      std::ofstream out(d + "/" + std::to_string(f) + ".txt", std::ios::binary);
-      if (f == 0) out << ";$L200000\n*define\ngame\n*start\n";
-      for (int i = 0; i < kLabels / kFiles; ++i) {
-        out << "*l" << label++ << "\n";
-        for (int k = 0; k < 3; ++k) out << line;
-      }
+// A game directory with about 20 MB of script in ten files and 100,000
+// labels, its lines ended by `eol`.
+std::string MakeScriptDir(const std::string& eol) {
+  std::string templ = sorv::platform::TempDirectory() + "/sorv-bench-XXXXXX";
+  std::string d = mkdtemp(templ.data());
+  std::string line = "mov %1,%2+3:add $1,\"\x82\xa0\x82\xa2\x82\xa4\":if %1>5 goto *l0 ; padding to be read" + eol;
+  int label = 0;
+  for (int f = 0; f < kFiles; ++f) {
+    std::ofstream out(d + "/" + std::to_string(f) + ".txt", std::ios::binary);
+    if (f == 0) out << ";$L200000" << eol << "*define" << eol << "game" << eol << "*start" << eol;
+    for (int i = 0; i < kLabels / kFiles; ++i) {
+      out << "*l" << label++ << eol;
+      for (int k = 0; k < 3; ++k) out << line;
     }
-    return d;
-  }();
+  }
+  return d;
+}
+
+const std::string& ScriptDir() {
+  static const std::string dir = MakeScriptDir("\n");
   return dir;
 }
 
-void BM_LoadAndIndex(benchmark::State& state) {
-  const std::string& dir = ScriptDir();
+// The same with CR LF line ends, as most games are written.
+const std::string& CrLfScriptDir() {
+  static const std::string dir = MakeScriptDir("\r\n");
+  return dir;
+}
+
+void LoadAndIndex(benchmark::State& state, const std::string& dir) {
   for (auto _ : state) {
     auto e = std::make_unique<sorv::Engine>();
     e->gameDir = dir;
@@ -48,12 +56,15 @@ void BM_LoadAndIndex(benchmark::State& state) {
     benchmark::DoNotOptimize(e->script.labels.size());
   }
 }
+
+void BM_LoadAndIndex(benchmark::State& state) { LoadAndIndex(state, ScriptDir()); }
 BENCHMARK(BM_LoadAndIndex)->Unit(benchmark::kMillisecond);
+void BM_LoadAndIndexCrLf(benchmark::State& state) { LoadAndIndex(state, CrLfScriptDir()); }
+BENCHMARK(BM_LoadAndIndexCrLf)->Unit(benchmark::kMillisecond);
 
 // The reference reads the same files the way the loader must keep them:
 // end to end in one buffer allocated for the whole script, not zeroed first.
-void BM_PlainRead(benchmark::State& state) {
-  const std::string& dir = ScriptDir();
+void PlainRead(benchmark::State& state, const std::string& dir) {
   std::vector<std::string> paths;
   for (int f = 0; f < kFiles; ++f) paths.push_back(dir + "/" + std::to_string(f) + ".txt");
   for (auto _ : state) {
@@ -70,7 +81,11 @@ void BM_PlainRead(benchmark::State& state) {
     benchmark::DoNotOptimize(at);
   }
 }
+
+void BM_PlainRead(benchmark::State& state) { PlainRead(state, ScriptDir()); }
 BENCHMARK(BM_PlainRead)->Unit(benchmark::kMillisecond);
+void BM_PlainReadCrLf(benchmark::State& state) { PlainRead(state, CrLfScriptDir()); }
+BENCHMARK(BM_PlainReadCrLf)->Unit(benchmark::kMillisecond);
 
 // What the reference used to be: each file into a vector of its own, which
 // the allocator hands back warm in the cache for the next file.
@@ -123,6 +138,8 @@ BENCHMARK(BM_JumpLast);
 int main(int argc, char** argv) {
   return sorv::bench::RunAndReport(argc, argv,
                                    {{"script_load_index_20MB", "BM_LoadAndIndex", "BM_PlainRead", "plain_read"},
+                                    {"script_load_index_20MB_crlf", "BM_LoadAndIndexCrLf", "BM_PlainReadCrLf",
+                                     "plain_read"},
                                     {"jump_last_of_100k", "BM_JumpLast", "BM_JumpFirst", "jump_first"}});
 }
 namespace {

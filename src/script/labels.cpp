@@ -167,34 +167,15 @@ static int32_t IndexListedLines(Engine& e, int32_t& handOver) {
   return handOver >= 0 ? -1 : ended;
 }
 
-void DraftLabels(ScriptState& s, const int32_t* lines, size_t count, size_t firstLine, int32_t textEnd) {
-  if (!s.labelDraftOpen) return;
-  if (s.labelDraft.size() != firstLine) {
-    s.labelDraftOpen = false;
-    return;
-  }
-  if (s.labelDraft.capacity() < firstLine + count) {
-    // Moving the labels drafted so far is costly: room is made for as many
-    // as the whole buffer holds at the rate met so far, and at least twice
-    // the room there was.
-    const size_t lines = firstLine + count;
-    const double rate = static_cast<double>(lines) / std::max<int32_t>(textEnd, 1);
-    const size_t guess = static_cast<size_t>(rate * static_cast<double>(s.buffer.size()) * 1.125) + 16;
-    const size_t want = std::max({lines, std::min(guess, lines * 4 + 4096), s.labelDraft.capacity() * 2});
-    try {
-      s.labelDraft.reserve(want);
-      s.labelDraftHashes.reserve(want);
-    } catch (const std::bad_alloc&) {
-      s.labelDraftOpen = false;  // the draft is only a head start
-      return;
-    }
-  }
-  const unsigned char* b = reinterpret_cast<const unsigned char*>(s.data());
+bool DraftLabels(const char* text, const int32_t* lines, size_t count, int32_t textEnd, std::vector<Label>& draft,
+                 std::vector<uint32_t>& hashes) {
+  draft.reserve(draft.size() + count);
+  hashes.reserve(hashes.size() + count);
+  const unsigned char* b = reinterpret_cast<const unsigned char*>(text);
   size_t li = 0;
   constexpr size_t kLinesAhead = 16;
   for (; li < count; ++li) {
-    // Beside the loader the text is fresh in the other core's cache, not
-    // in this one's: fetch a few lines ahead.
+    // The label lines lie far apart in the text: fetch a few ahead.
     if (li + kLinesAhead < count) __builtin_prefetch(b + lines[li + kLinesAhead]);
     int32_t at = lines[li];
     if (b[at] != '*') break;  // a NUL: the scan ends there
@@ -212,10 +193,10 @@ void DraftLabels(ScriptState& s, const int32_t* lines, size_t count, size_t firs
     const unsigned char c = b[at];
     if (c == '*' || c == 0) break;
     label.pos = c == '\n' ? at + 1 : at;
-    s.labelDraft.push_back(label);
-    s.labelDraftHashes.push_back(NameHash(b, label));
+    draft.push_back(label);
+    hashes.push_back(NameHash(b, label));
   }
-  if (li < count) s.labelDraftOpen = false;
+  return li == count;
 }
 
 void BuildLabelIndex(Engine& e) {

@@ -4,8 +4,10 @@
 #include <cctype>
 #include <condition_variable>
 #include <cstring>
-#include <deque>
+#include <cstdint>
+#include <exception>
 #include <mutex>
+#include <optional>
 #include <system_error>
 #include <thread>
 #include <unordered_map>
@@ -46,85 +48,6 @@ void Append(ScriptState& s, const char* p, size_t n) {
 }
 
 void AppendNewline(ScriptState& s) { s.buffer[static_cast<size_t>(s.length++)] = '\n'; }
-
-// Hands each file's label lines to DraftLabels once the file is scanned:
-// for a large script on a second thread, which drafts one file while the
-// loader reads and scans the next. The script buffer never moves while
-// loading; the drafter reads only text below the file's end and the line
-// numbers copied for it, the loader writes only behind that end and never
-// touches the draft, which is the drafter's alone until Finish.
-class LabelDrafter {
- public:
-  LabelDrafter(ScriptState& s, uint64_t totalBytes, int files) : s_(s) {
-    if (totalBytes < draftOnThreadFrom || files < 2 || std::thread::hardware_concurrency() < 2) return;
-    try {
-      worker_ = std::thread([this] { Run(); });
-    } catch (const std::system_error&) {
-      // No thread to be had: the drafts are made in line.
-    }
-  }
-  LabelDrafter(const LabelDrafter&) = delete;
-  LabelDrafter& operator=(const LabelDrafter&) = delete;
-  ~LabelDrafter() { Finish(); }
-
-  // The lines from `firstLine` on belong to text that ends at `textEnd`.
-  void FileScanned(size_t firstLine, int32_t textEnd) {
-    const std::vector<int32_t>& lines = s_.labelLines;
-    if (!worker_.joinable()) {
-      DraftLabels(s_, lines.data() + firstLine, lines.size() - firstLine, firstLine, textEnd);
-      return;
-    }
-    Job job{firstLine, textEnd, std::vector<int32_t>(lines.begin() + static_cast<std::ptrdiff_t>(firstLine), lines.end())};
-    {
-      std::lock_guard<std::mutex> lock(mutex_);
-      jobs_.push_back(std::move(job));
-    }
-    wake_.notify_one();
-  }
-
-  // Waits for the drafts still being made; the draft is the loader's again.
-  void Finish() {
-    if (!worker_.joinable()) return;
-    {
-      std::lock_guard<std::mutex> lock(mutex_);
-      done_ = true;
-    }
-    wake_.notify_one();
-    worker_.join();
-  }
-
- private:
-  struct Job {
-    size_t firstLine;
-    int32_t textEnd;
-    std::vector<int32_t> lines;
-  };
-
-  void Run() {
-    for (;;) {
-      Job job;
-      {
-        std::unique_lock<std::mutex> lock(mutex_);
-        wake_.wait(lock, [this] { return done_ || !jobs_.empty(); });
-        if (jobs_.empty()) return;
-        job = std::move(jobs_.front());
-        jobs_.pop_front();
-      }
-      try {
-        DraftLabels(s_, job.lines.data(), job.lines.size(), job.firstLine, job.textEnd);
-      } catch (const std::bad_alloc&) {
-        s_.labelDraftOpen = false;  // the draft is only a head start
-      }
-    }
-  }
-
-  ScriptState& s_;
-  std::thread worker_;
-  std::mutex mutex_;
-  std::condition_variable wake_;
-  std::deque<Job> jobs_;
-  bool done_ = false;
-};
 
 void XorInPlace(char* p, size_t n, unsigned char key) {
   for (size_t i = 0; i < n; ++i) p[i] = static_cast<char>(static_cast<unsigned char>(p[i]) ^ key);
@@ -167,58 +90,213 @@ std::optional<uint64_t> ScriptFileSize(Engine& e, const GameFiles& files, const 
   return std::nullopt;
 }
 
-// Reads a script file behind the text already in the buffer, never past
-// `limit` (files may grow between measuring and reading); returns the count.
-size_t ReadScriptFile(Engine& e, const GameFiles& files, const std::string& name, int64_t limit) {
-  ScriptState& s = e.script;
-  std::string why;
-  size_t got = 0;
-  size_t room = static_cast<size_t>(std::max<int64_t>(limit - s.length, 0));
-  if (!platform::ReadFileInto(files.Find(name), s.data() + s.length, room, got, &why)) {
-    ReportError(e, "エラー", Format("スクリプトファイル%sを読み込めません（%s）。", name.c_str(), why.c_str()));
+// One script file of the load, and the line feeds the script has in front
+// of it (behind the file before, or for missing numbers).
+struct ScriptPiece {
+  std::string name;  // for messages
+  std::string path;
+  uint64_t size = 0;  // as measured: no more is read
+  int feedsBefore = 0;
+};
+
+// Reads the pieces behind each other into the script buffer, with the
+// given line feeds between them and `feedsAfter` behind the last, scanning
+// each (ScanScriptText) and drafting its labels while it is fresh.
+//
+// For a large script two threads do this, each taking the next piece.
+// Reading, the slow part, runs side by side: a piece whose place is not
+// known yet (the piece before it is not scanned, and text mode may shrink
+// it) is read at the latest place it can have, and its scan writes it
+// down to its place once the piece before is done. The scans thus run in
+// order, the drafts side by side again. No two of these touch the same
+// bytes: a piece is read at or behind the place it ends up at, and in
+// front of where the next piece can be read.
+class PieceLoader {
+ public:
+  PieceLoader(Engine& e, std::vector<ScriptPiece> pieces, int feedsAfter, bool textMode, int xorKey)
+      : e_(e), s_(e.script), pieces_(std::move(pieces)), feedsAfter_(feedsAfter), textMode_(textMode), xorKey_(xorKey),
+        results_(pieces_.size()) {}
+
+  // Loads everything: the text ends up at 0, s.length is its length with
+  // the line feeds behind it.
+  void Load() {
+    uint64_t total = 0;
+    for (const ScriptPiece& p : pieces_) total += p.size + static_cast<uint64_t>(p.feedsBefore);
+    char* const b = s_.data();
+    // Where a piece goes if no piece before it shrinks: the latest place
+    // it can have.
+    uint64_t at = 0;
+    for (size_t i = 0; i < pieces_.size(); ++i) {
+      at += static_cast<uint64_t>(pieces_[i].feedsBefore);
+      results_[i].latest = static_cast<int32_t>(at);
+      at += pieces_[i].size;
+    }
+    const int lead = pieces_.empty() ? feedsAfter_ : pieces_[0].feedsBefore;
+    std::memset(b, '\n', static_cast<size_t>(lead));
+    nextAt_ = lead;
+    std::thread helper;
+    if (total >= loadOnTwoThreadsFrom && pieces_.size() >= 2 && std::thread::hardware_concurrency() >= 2) {
+      try {
+        helper = std::thread([this] { Work(); });
+      } catch (const std::system_error&) {
+        // No thread to be had: this one does it all.
+      }
+    }
+    Work();
+    if (helper.joinable()) helper.join();
+    if (thrown_) std::rethrow_exception(thrown_);
+    Gather();
   }
-  return got;
+
+  // Where the text of piece i ends.
+  int32_t End(size_t i) const { return results_[i].at + results_[i].length; }
+
+ private:
+  struct Result {
+    int32_t latest = 0;  // where it is read when its place is not known yet
+    int32_t at = 0;      // where its text starts
+    int32_t length = 0;
+    std::vector<int32_t> lines;
+    std::vector<Label> draft;
+    std::vector<uint32_t> hashes;
+    bool draftWhole = false;
+    bool failed = false;
+    std::string why;
+  };
+
+  void Work() {
+    try {
+      for (;;) {
+        const size_t i = taken_.fetch_add(1);
+        if (i >= pieces_.size() || !LoadPiece(i)) return;
+      }
+    } catch (...) {
+      std::lock_guard<std::mutex> lock(mutex_);
+      if (!thrown_) thrown_ = std::current_exception();
+      scanned_.notify_all();
+    }
+  }
+
+  // False when loading stops at this piece.
+  bool LoadPiece(size_t i) {
+    const ScriptPiece& piece = pieces_[i];
+    Result& r = results_[i];
+    char* const b = s_.data();
+    int32_t readAt;
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      if (Stopped(i)) return false;
+      readAt = scannedCount_ == i ? nextAt_ : r.latest;
+    }
+    size_t got = 0;
+    if (!platform::ReadFileInto(piece.path, b + readAt, static_cast<size_t>(piece.size), got, &r.why)) {
+      std::lock_guard<std::mutex> lock(mutex_);
+      r.failed = true;
+      failedAt_ = std::min(failedAt_, i);
+      scanned_.notify_all();
+      return false;
+    }
+    if (xorKey_ >= 0) XorInPlace(b + readAt, got, static_cast<unsigned char>(xorKey_));
+    {
+      std::unique_lock<std::mutex> lock(mutex_);
+      scanned_.wait(lock, [&] { return scannedCount_ == i || Stopped(i); });
+      if (scannedCount_ != i) return false;
+      r.at = nextAt_;
+    }
+    r.length = static_cast<int32_t>(ScanScriptText(b + r.at, b + readAt, got, textMode_, r.at, r.lines));
+    const int32_t end = r.at + r.length;
+    const int feeds = i + 1 < pieces_.size() ? pieces_[i + 1].feedsBefore : feedsAfter_;
+    std::memset(b + end, '\n', static_cast<size_t>(feeds));
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      scannedCount_ = i + 1;
+      nextAt_ = end + feeds;
+    }
+    scanned_.notify_all();
+    // The text of this piece stays as it is now: the next is written
+    // behind its line feeds.
+    try {
+      r.draftWhole = DraftLabels(b, r.lines.data(), r.lines.size(), end, r.draft, r.hashes);
+    } catch (const std::bad_alloc&) {
+      r.draftWhole = false;  // the draft is only a head start
+      r.draft.clear();
+      r.hashes.clear();
+    }
+    return true;
+  }
+
+  // Whether piece i is not to be loaded: a piece before it could not be
+  // read, or something went wrong. Called with the mutex held.
+  bool Stopped(size_t i) const { return failedAt_ < i || thrown_; }
+
+  // Joins the pieces' lines and drafts in order; reports a piece that
+  // could not be read, with the text before it loaded.
+  void Gather() {
+    size_t lines = 0;
+    for (const Result& r : results_) lines += r.lines.size();
+    s_.labelLines.reserve(s_.labelLines.size() + lines);
+    bool drafting = true;
+    for (size_t i = 0; i < results_.size(); ++i) {
+      Result& r = results_[i];
+      if (r.failed) {
+        s_.length = i == 0 ? 0 : End(i - 1);
+        ReportError(e_, "エラー",
+                    Format("スクリプトファイル%sを読み込めません（%s）。", pieces_[i].name.c_str(), r.why.c_str()));
+      }
+      s_.labelLines.insert(s_.labelLines.end(), r.lines.begin(), r.lines.end());
+      if (!drafting) continue;
+      if (s_.labelDraft.empty() && s_.labelLines.size() == r.lines.size()) {
+        s_.labelDraft = std::move(r.draft);
+        s_.labelDraftHashes = std::move(r.hashes);
+      } else {
+        s_.labelDraft.insert(s_.labelDraft.end(), r.draft.begin(), r.draft.end());
+        s_.labelDraftHashes.insert(s_.labelDraftHashes.end(), r.hashes.begin(), r.hashes.end());
+      }
+      drafting = r.draftWhole;
+    }
+    s_.length = nextAt_;
+  }
+
+  Engine& e_;
+  ScriptState& s_;
+  std::vector<ScriptPiece> pieces_;
+  const int feedsAfter_;
+  const bool textMode_;
+  const int xorKey_;
+  std::vector<Result> results_;
+  std::atomic<size_t> taken_{0};
+  std::mutex mutex_;
+  std::condition_variable scanned_;
+  size_t scannedCount_ = 0;  // the pieces scanned so far, in order
+  int32_t nextAt_ = 0;       // where the next piece to scan starts
+  size_t failedAt_ = SIZE_MAX;  // the first piece that could not be read
+  std::exception_ptr thrown_;
+};
+
+ScriptPiece Piece(const GameFiles& files, const std::string& name, uint64_t size, int feedsBefore) {
+  return ScriptPiece{name, files.Find(name), size, feedsBefore};
 }
 
 void LoadScrambledSingle(Engine& e, const GameFiles& files) {
   ScriptState& s = e.script;
   uint64_t size = ScriptFileSize(e, files, "svscript.zat").value_or(0);
   StartBuffer(s, size);
-  size_t got = ReadScriptFile(e, files, "svscript.zat", static_cast<int64_t>(size));
-  XorInPlace(s.data(), got, 0xD3);
-  s.length += static_cast<int32_t>(ScanScriptText(s.data(), got, false, 0, s.labelLines));
-  LabelDrafter(s, 0, 1).FileScanned(0, s.length);
-  AppendNewline(s);
+  PieceLoader(e, {Piece(files, "svscript.zat", size, 0)}, 1, false, 0xD3).Load();
 }
 
 void LoadScrambledMulti(Engine& e, const GameFiles& files) {
   ScriptState& s = e.script;
   uint64_t total = ScriptFileSize(e, files, "svscript.dat").value_or(0);
-  std::vector<uint64_t> sizes(100, 0);
-  std::vector<bool> present(100, false);
+  std::vector<ScriptPiece> pieces{Piece(files, "svscript.dat", total, 0)};
   for (int i = 0; i < 100; ++i) {
-    if (auto n = ScriptFileSize(e, files, Format("%02d.np", i))) {
-      present[static_cast<size_t>(i)] = true;
-      sizes[static_cast<size_t>(i)] = *n;
+    const std::string name = Format("%02d.np", i);
+    if (auto n = ScriptFileSize(e, files, name)) {
+      pieces.push_back(Piece(files, name, *n, 1));
       total += *n + 2;
     }
   }
   StartBuffer(s, total);
-  LabelDrafter drafter(s, total, 1 + static_cast<int>(std::count(present.begin(), present.end(), true)));
-  auto readOne = [&](const std::string& name, uint64_t size) {
-    int32_t at = s.length;
-    size_t got = ReadScriptFile(e, files, name, at + static_cast<int64_t>(size));
-    XorInPlace(s.data() + at, got, 0xA7);
-    const size_t firstLine = s.labelLines.size();
-    s.length += static_cast<int32_t>(ScanScriptText(s.data() + at, got, false, at, s.labelLines));
-    drafter.FileScanned(firstLine, s.length);
-    AppendNewline(s);
-  };
-  readOne("svscript.dat", total);
-  for (int i = 0; i < 100; ++i) {
-    if (present[static_cast<size_t>(i)]) readOne(Format("%02d.np", i), sizes[static_cast<size_t>(i)]);
-  }
-  drafter.Finish();
+  PieceLoader(e, std::move(pieces), 1, false, 0xA7).Load();
 }
 
 void LoadBuiltin(Engine& e) {
@@ -237,41 +315,39 @@ void LoadBuiltin(Engine& e) {
 bool LoadNumbered(Engine& e, const GameFiles& files) {
   ScriptState& s = e.script;
   uint64_t total = 0;
-  std::vector<std::string> chosen(100);
+  std::vector<ScriptPiece> pieces;
+  std::vector<int> numbers;  // of the pieces
+  int feeds = 0;             // one behind every number, whether it has a file or not
   for (int i = 0; i < 100; ++i) {
     std::string plain = Format("%d.txt", i);
     auto n = ScriptFileSize(e, files, plain);
-    if (n) {
-      total += *n;
-      chosen[static_cast<size_t>(i)] = plain;
-    }
+    std::optional<uint64_t> m;
+    std::string padded;
     if (i < 10) {
-      std::string padded = Format("0%d.txt", i);
-      if (auto m = ScriptFileSize(e, files, padded)) {
-        total += *m;
-        if (!n) chosen[static_cast<size_t>(i)] = padded;
-      }
+      padded = Format("0%d.txt", i);
+      m = ScriptFileSize(e, files, padded);
     }
+    if (n || m) {
+      total += n.value_or(0) + m.value_or(0);
+      pieces.push_back(n ? Piece(files, plain, *n, feeds) : Piece(files, padded, *m, feeds));
+      numbers.push_back(i);
+      feeds = 0;
+    }
+    ++feeds;
   }
   if (total == 0) return false;
   StartBuffer(s, total);
   s.fromTextFiles = true;
-  LabelDrafter drafter(s, total, static_cast<int>(100 - std::count(chosen.begin(), chosen.end(), std::string())));
+  PieceLoader loader(e, std::move(pieces), feeds, true, -1);
+  loader.Load();
+  // Each number's file ends where the text stands before its line feed.
+  int32_t at = 0;
+  size_t next = 0;
   for (int i = 0; i < 100; ++i) {
-    const std::string& name = chosen[static_cast<size_t>(i)];
-    if (!name.empty()) {
-      // Never let the text reach the scratch area, keeping room for the
-      // newlines still to come.
-      int64_t limit = static_cast<int64_t>(s.scratchOffset) - (100 - i) - 1;
-      size_t got = ReadScriptFile(e, files, name, limit);
-      const size_t firstLine = s.labelLines.size();
-      s.length += static_cast<int32_t>(ScanScriptText(s.data() + s.length, got, true, s.length, s.labelLines));
-      drafter.FileScanned(firstLine, s.length);
-    }
-    s.fileEnd[static_cast<size_t>(i)] = s.length;
-    AppendNewline(s);
+    if (next < numbers.size() && numbers[next] == i) at = loader.End(next++);
+    s.fileEnd[static_cast<size_t>(i)] = at;
+    ++at;
   }
-  drafter.Finish();
   return true;
 }
 
@@ -389,7 +465,6 @@ static void ResetScriptState(Engine& e) {
   s.labelLinesText = 0;
   s.labelDraft.clear();
   s.labelDraftHashes.clear();
-  s.labelDraftOpen = true;
 }
 
 void LoadScript(Engine& e) {
@@ -430,7 +505,7 @@ void LoadScriptFromText(Engine& e, std::string_view text) {
   s.fromTextFiles = true;
   Append(s, text.data(), text.size());
   ScanScriptText(s.data(), text.size(), false, 0, s.labelLines);
-  LabelDrafter(s, 0, 1).FileScanned(0, s.length);
+  DraftLabels(s.data(), s.labelLines.data(), s.labelLines.size(), s.length, s.labelDraft, s.labelDraftHashes);
   s.labelLinesText = s.textGeneration;
   for (int i = 0; i < 100; ++i) {
     s.fileEnd[static_cast<size_t>(i)] = s.length;

@@ -79,7 +79,6 @@ struct ScriptState {
   // a plain label line.
   std::vector<Label> labelDraft;
   std::vector<uint32_t> labelDraftHashes;
-  bool labelDraftOpen = true;
 
   // Depth of nested primaries being read ("%%%%…", "[[[…", "((…"); bounded so
   // that hostile script text cannot exhaust the native stack.
@@ -123,14 +122,15 @@ void ApplyFirstLineSettings(Engine& e, const char* text, size_t size, bool luaCo
 void AllocateBanks(Engine& e);
 
 void BuildLabelIndex(Engine& e);
-// Drafts the labels of `count` listed lines, the first of them line number
-// `firstLine` of labelLines, reading no text at or past `textEnd` (the text
-// behind it is not loaded yet). Touches only the draft, so that it may run
-// beside the loader.
-void DraftLabels(ScriptState& s, const int32_t* lines, size_t count, size_t firstLine, int32_t textEnd);
-// Scripts of at least this many bytes in more than one file have their
-// labels drafted on a second thread while the loader reads on.
-inline size_t draftOnThreadFrom = 1u << 20;
+// Drafts the labels of `count` listed lines of a text that ends at
+// `textEnd` (nothing at or past it is read), appending them to `draft` and
+// their hashes to `hashes`. Stops at the first line that is not a plain
+// label line; returns whether there was none.
+bool DraftLabels(const char* text, const int32_t* lines, size_t count, int32_t textEnd, std::vector<Label>& draft,
+                 std::vector<uint32_t>& hashes);
+// Scripts of at least this many bytes in more than one file are read and
+// scanned by two threads.
+inline size_t loadOnTwoThreadsFrom = 1u << 20;
 // Sets ScriptPos to the label (name without '*', any case) and logs it.
 void JumpToLabel(Engine& e, std::string_view name);
 // Reads a label argument and jumps to it, as `goto` does.

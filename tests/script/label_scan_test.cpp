@@ -96,15 +96,15 @@ std::string TextMode(std::string s) {
   return out;
 }
 
-// Sets the size from which labels are drafted on a second thread, for as
-// long as it lives.
+// Sets the size from which scripts are loaded by two threads, for as long
+// as it lives.
 class DraftThreadFrom {
  public:
-  explicit DraftThreadFrom(size_t bytes) { draftOnThreadFrom = bytes; }
-  ~DraftThreadFrom() { draftOnThreadFrom = saved_; }
+  explicit DraftThreadFrom(size_t bytes) { loadOnTwoThreadsFrom = bytes; }
+  ~DraftThreadFrom() { loadOnTwoThreadsFrom = saved_; }
 
  private:
-  size_t saved_ = draftOnThreadFrom;
+  size_t saved_ = loadOnTwoThreadsFrom;
 };
 
 TEST(LabelScan, ListedLinesIndexLikeThePlainScan) {
@@ -112,9 +112,9 @@ TEST(LabelScan, ListedLinesIndexLikeThePlainScan) {
   for (int round = 0; round < 300; ++round) {
     const bool unique = round % 2 == 0;
     const bool plain = round % 3 == 1;
-    // Every other round drafts its labels beside the loader, as a large
-    // script of several files does.
-    DraftThreadFrom threaded(round % 4 < 2 ? 0 : draftOnThreadFrom);
+    // Every other round loads on two threads, as a large script of several
+    // files does.
+    DraftThreadFrom threaded(round % 4 < 2 ? 0 : loadOnTwoThreadsFrom);
     int serial = 0;
     TempDir dir;
     std::string expected;

@@ -20,7 +20,9 @@ bool NameIs(const char* text, const Label& label, std::string_view lower) {
   return true;
 }
 
-bool SameName(const char* text, const Label& a, const Label& b) {
+}  // namespace
+
+bool SameLabelName(const char* text, const Label& a, const Label& b) {
   if (a.nameLength != b.nameLength) return false;
   for (int32_t i = 0; i < a.nameLength; ++i) {
     if (LowerAscii(static_cast<unsigned char>(text[a.nameAt + i])) !=
@@ -30,8 +32,6 @@ bool SameName(const char* text, const Label& a, const Label& b) {
   }
   return true;
 }
-
-}  // namespace
 
 void LabelIndex::Clear() {
   slots_.clear();
@@ -68,17 +68,8 @@ int32_t LabelIndex::Insert(const char* text, const std::vector<Label>& labels, i
 }
 
 int32_t LabelIndex::InsertHashed(const char* text, const std::vector<Label>& labels, int32_t idx, uint32_t h) {
-  if ((used_ + 1) * 2 > slots_.size()) Grow();
   const Label& label = labels[static_cast<size_t>(idx)];
-  size_t mask = slots_.size() - 1;
-  size_t i = Home(h, mask);
-  while (slots_[i].idx >= 0) {
-    if (slots_[i].hash == h && SameName(text, labels[static_cast<size_t>(slots_[i].idx)], label)) return slots_[i].idx;
-    i = (i + 1) & mask;
-  }
-  slots_[i] = Slot{idx, h};
-  ++used_;
-  return -1;
+  return InsertWith(idx, h, [&](int32_t other) { return SameLabelName(text, labels[static_cast<size_t>(other)], label); });
 }
 
 int32_t LabelIndex::Find(const char* text, const std::vector<Label>& labels, std::string_view lowerName) const {

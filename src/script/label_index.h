@@ -12,15 +12,34 @@ namespace sorv {
 
 struct Label;
 
+// Whether two labels of the text have the same name, without regard to case.
+bool SameLabelName(const char* text, const Label& a, const Label& b);
+
 class LabelIndex {
  public:
   void Clear();
+  bool Empty() const { return used_ == 0; }
   // Records labels[idx] under its name (in `text`) unless the name is
   // already there; returns the index of the earlier label with that name,
   // or -1.
   int32_t Insert(const char* text, const std::vector<Label>& labels, int32_t idx);
   // The same with the name's hash (Hash) already known.
   int32_t InsertHashed(const char* text, const std::vector<Label>& labels, int32_t idx, uint32_t hash);
+  // The same where `sameName(other)` says whether the label with index
+  // `other` has the name of label idx.
+  template <typename SameName>
+  int32_t InsertWith(int32_t idx, uint32_t h, SameName&& sameName) {
+    if ((used_ + 1) * 2 > slots_.size()) Grow();
+    const size_t mask = slots_.size() - 1;
+    size_t i = h & mask;  // Hash mixes its low bits well
+    while (slots_[i].idx >= 0) {
+      if (slots_[i].hash == h && sameName(slots_[i].idx)) return slots_[i].idx;
+      i = (i + 1) & mask;
+    }
+    slots_[i] = Slot{idx, h};
+    ++used_;
+    return -1;
+  }
   // Sizes the table for `count` names at once, so that filling it never
   // rehashes.
   void Reserve(size_t count);

@@ -92,16 +92,24 @@ static int32_t IndexListedLines(Engine& e, int32_t& handOver) {
   // label line the scan goes on at the next listed line, or stops short of
   // it on a line that holds no label.
   size_t first = 0;
+  size_t indexed = 0;  // labels the loader's index holds already
   if (!s.labelDraft.empty()) {
     first = std::min(s.labelDraft.size(), limit);
     s.labels = std::move(s.labelDraft);
     hashes = std::move(s.labelDraftHashes);
     s.labels.resize(first);
     hashes.resize(first);
+    if (s.labelDraftIndexed <= first) {
+      s.labelIndex = std::move(s.labelDraftIndex);
+      indexed = s.labelDraftIndexed;
+    }
     // Taken once: a later index reads the text again.
     s.labelDraft.clear();
     s.labelDraftHashes.clear();
   }
+  s.labelDraftIndex.Clear();
+  s.labelDraftIndexed = 0;
+  if (indexed == 0) s.labelIndex.Clear();
   const std::vector<int32_t>& lines = s.labelLines;
   if (first < lines.size()) {
     size_t expect = std::min(lines.size(), limit);
@@ -155,8 +163,8 @@ static int32_t IndexListedLines(Engine& e, int32_t& handOver) {
   constexpr size_t kAhead = 8;
   const size_t count = s.labels.size();
   s.labelIndex.Reserve(count);
-  for (size_t i = 0; i < std::min(kAhead, count); ++i) s.labelIndex.Prefetch(hashes[i]);
-  for (size_t i = 0; i < count; ++i) {
+  for (size_t i = indexed; i < std::min(indexed + kAhead, count); ++i) s.labelIndex.Prefetch(hashes[i]);
+  for (size_t i = indexed; i < count; ++i) {
     if (i + kAhead < count) s.labelIndex.Prefetch(hashes[i + kAhead]);
     if (s.labelIndex.InsertHashed(s.data(), s.labels, static_cast<int32_t>(i), hashes[i]) >= 0) {
       s.labels.resize(i + 1);

@@ -101,7 +101,8 @@ struct ScriptPiece {
 
 // Reads the pieces behind each other into the script buffer, with the
 // given line feeds between them and `feedsAfter` behind the last, scanning
-// each (ScanScriptText) and drafting its labels while it is fresh.
+// each (ScanScriptText), drafting its labels while it is fresh and
+// indexing them.
 //
 // For a large script two threads do this, each taking the next piece.
 // Reading, the slow part, runs side by side: a piece whose place is not
@@ -146,6 +147,8 @@ class PieceLoader {
     if (helper.joinable()) helper.join();
     if (thrown_) std::rethrow_exception(thrown_);
     Gather();
+    s_.labelDraftIndex = std::move(index_);
+    s_.labelDraftIndexed = indexedLabels_;
   }
 
   // Where the text of piece i ends.
@@ -159,6 +162,7 @@ class PieceLoader {
     std::vector<int32_t> lines;
     std::vector<Label> draft;
     std::vector<uint32_t> hashes;
+    size_t draftAt = 0;  // the index of its first label in the whole draft
     bool draftWhole = false;
     bool failed = false;
     std::string why;
@@ -222,7 +226,52 @@ class PieceLoader {
       r.draft.clear();
       r.hashes.clear();
     }
+    {
+      std::unique_lock<std::mutex> lock(mutex_);
+      indexed_.wait(lock, [&] { return indexedCount_ == i || Stopped(i); });
+      if (indexedCount_ != i) return false;
+    }
+    if (indexing_) Index(i);
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      indexedCount_ = i + 1;
+    }
+    indexed_.notify_all();
     return true;
+  }
+
+  // Indexes the drafted labels of piece i behind those of the pieces
+  // before; stops indexing at a name met before (BuildLabelIndex reports
+  // it) and after a piece whose draft stops short.
+  void Index(size_t i) {
+    Result& r = results_[i];
+    const char* b = s_.data();
+    if (i == 0 || index_.Empty()) {
+      // Sized for the whole script at the rate of this piece.
+      const double rate = static_cast<double>(r.draft.size()) / std::max<int32_t>(r.length, 1);
+      index_.Reserve(std::min(static_cast<size_t>(rate * static_cast<double>(s_.buffer.size()) * 1.125) + 16,
+                              s_.buffer.size() / 2));
+    }
+    r.draftAt = indexedLabels_;
+    auto labelAt = [&](int32_t idx) -> const Label& {
+      size_t k = i;
+      while (results_[k].draftAt > static_cast<size_t>(idx)) --k;
+      return results_[k].draft[static_cast<size_t>(idx) - results_[k].draftAt];
+    };
+    constexpr size_t kAhead = 8;
+    const size_t count = r.draft.size();
+    for (size_t k = 0; k < std::min(kAhead, count); ++k) index_.Prefetch(r.hashes[k]);
+    for (size_t k = 0; k < count; ++k) {
+      if (k + kAhead < count) index_.Prefetch(r.hashes[k + kAhead]);
+      const Label& label = r.draft[k];
+      const int32_t idx = static_cast<int32_t>(r.draftAt + k);
+      if (index_.InsertWith(idx, r.hashes[k], [&](int32_t other) { return SameLabelName(b, labelAt(other), label); }) >= 0) {
+        indexing_ = false;
+        return;
+      }
+      indexedLabels_ = r.draftAt + k + 1;
+    }
+    indexing_ = r.draftWhole;
   }
 
   // Whether piece i is not to be loaded: a piece before it could not be
@@ -270,6 +319,12 @@ class PieceLoader {
   size_t scannedCount_ = 0;  // the pieces scanned so far, in order
   int32_t nextAt_ = 0;       // where the next piece to scan starts
   size_t failedAt_ = SIZE_MAX;  // the first piece that could not be read
+  std::condition_variable indexed_;
+  size_t indexedCount_ = 0;  // the pieces indexed so far, in order
+  // Only the piece whose turn it is to be indexed touches these.
+  LabelIndex index_;
+  size_t indexedLabels_ = 0;
+  bool indexing_ = true;
   std::exception_ptr thrown_;
 };
 
@@ -465,6 +520,8 @@ static void ResetScriptState(Engine& e) {
   s.labelLinesText = 0;
   s.labelDraft.clear();
   s.labelDraftHashes.clear();
+  s.labelDraftIndex.Clear();
+  s.labelDraftIndexed = 0;
 }
 
 void LoadScript(Engine& e) {

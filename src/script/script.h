@@ -79,6 +79,10 @@ struct ScriptState {
   // a plain label line.
   std::vector<Label> labelDraft;
   std::vector<uint32_t> labelDraftHashes;
+  // The index of the first labelDraftIndexed labels of the draft, made by
+  // the loader too.
+  LabelIndex labelDraftIndex;
+  size_t labelDraftIndexed = 0;
 
   // Depth of nested primaries being read ("%%%%…", "[[[…", "((…"); bounded so
   // that hostile script text cannot exhaust the native stack.

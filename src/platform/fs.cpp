@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <climits>
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstdio>
@@ -186,11 +187,17 @@ std::optional<std::vector<char>> ReadWholeFile(const std::string& path, uint64_t
 }
 
 bool ReadFileInto(const std::string& path, char* dst, size_t capacity, size_t& got, std::string* error) {
+  return ReadFileInSteps(path, dst, capacity, capacity, got, nullptr, error);
+}
+
+bool ReadFileInSteps(const std::string& path, char* dst, size_t capacity, size_t step, size_t& got,
+                     const std::function<bool(size_t)>& took, std::string* error) {
   got = 0;
   int fd = OpenRegularFile(path, error);
   if (fd < 0) return false;
+  step = std::max<size_t>(step, 1);
   while (got < capacity) {
-    ssize_t n = ::read(fd, dst + got, capacity - got);
+    ssize_t n = ::read(fd, dst + got, std::min(step, capacity - got));
     if (n < 0) {
       if (errno == EINTR) continue;
       if (error) *error = std::strerror(errno);
@@ -199,6 +206,7 @@ bool ReadFileInto(const std::string& path, char* dst, size_t capacity, size_t& g
     }
     if (n == 0) break;
     got += static_cast<size_t>(n);
+    if (took && !took(got)) break;
   }
   ::close(fd);
   return true;

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -43,6 +44,11 @@ std::optional<std::vector<char>> ReadWholeFile(const std::string& path, uint64_t
 // Reads at most `capacity` bytes of a regular file into `dst`; `got` is the
 // count read. Fails for directories and unreadable files.
 bool ReadFileInto(const std::string& path, char* dst, size_t capacity, size_t& got, std::string* error = nullptr);
+// The same about `step` bytes at a time, calling `took(got)` after each
+// read with the count so far; stops reading (without failing) when `took`
+// returns false.
+bool ReadFileInSteps(const std::string& path, char* dst, size_t capacity, size_t step, size_t& got,
+                     const std::function<bool(size_t)>& took, std::string* error = nullptr);
 
 // Names of the entries of a directory (without "." and ".."); empty when it
 // cannot be read.

@@ -177,8 +177,11 @@ static int32_t IndexListedLines(Engine& e, int32_t& handOver) {
 
 bool DraftLabels(const char* text, const int32_t* lines, size_t count, int32_t textEnd, std::vector<Label>& draft,
                  std::vector<uint32_t>& hashes) {
-  draft.reserve(draft.size() + count);
-  hashes.reserve(hashes.size() + count);
+  if (draft.capacity() < draft.size() + count) {
+    // Drafts are made piece by piece: room doubles rather than fitting.
+    draft.reserve(std::max(draft.size() + count, draft.capacity() * 2));
+    hashes.reserve(std::max(hashes.size() + count, hashes.capacity() * 2));
+  }
   const unsigned char* b = reinterpret_cast<const unsigned char*>(text);
   size_t li = 0;
   constexpr size_t kLinesAhead = 16;

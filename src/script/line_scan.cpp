@@ -154,7 +154,8 @@ ScanSteps ChooseStepScan() { return nullptr; }
 
 }  // namespace
 
-size_t ScanScriptText(char* dst, char* src, size_t n, bool textMode, int32_t base, std::vector<int32_t>& starts) {
+size_t ScanScriptText(char* dst, char* src, size_t n, bool textMode, int32_t base, std::vector<int32_t>& starts,
+                      size_t* readEnd) {
   static const FindEvent find = ChooseFinder();
   static const ScanSteps steps = ChooseStepScan();
   const unsigned char* p = reinterpret_cast<const unsigned char*>(src);
@@ -191,6 +192,7 @@ size_t ScanScriptText(char* dst, char* src, size_t n, bool textMode, int32_t bas
     dst[w++] = static_cast<char>(c);
     ++r;
   }
+  if (readEnd) *readEnd = r;
   return w;
 }
 

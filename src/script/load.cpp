@@ -101,17 +101,17 @@ struct ScriptPiece {
 
 // Reads the pieces behind each other into the script buffer, with the
 // given line feeds between them and `feedsAfter` behind the last, scanning
-// each (ScanScriptText), drafting its labels while it is fresh and
-// indexing them.
+// each (ScanScriptText) and drafting its labels a step at a time as it
+// comes in, while the text is in the cache, and indexing the labels.
 //
-// For a large script two threads do this, each taking the next piece.
-// Reading, the slow part, runs side by side: a piece whose place is not
-// known yet (the piece before it is not scanned, and text mode may shrink
-// it) is read at the latest place it can have, and its scan writes it
-// down to its place once the piece before is done. The scans thus run in
-// order, the drafts side by side again. No two of these touch the same
-// bytes: a piece is read at or behind the place it ends up at, and in
-// front of where the next piece can be read.
+// For a large script two threads do this, each taking the next piece, and
+// everything but placing and indexing runs side by side. A piece whose
+// place is not known yet (text mode may shrink the pieces before it) is
+// read, scanned and drafted at the latest place it can have; in turn, in
+// the order of the pieces, each is then moved down to its place if it is
+// not there, and its labels are indexed. No two of these touch the same
+// bytes: a piece is read behind where the one before it can end up, and
+// ends up in front of where the next one is read.
 class PieceLoader {
  public:
   PieceLoader(Engine& e, std::vector<ScriptPiece> pieces, int feedsAfter, bool textMode, int xorKey)
@@ -155,15 +155,19 @@ class PieceLoader {
   int32_t End(size_t i) const { return results_[i].at + results_[i].length; }
 
  private:
+  // Read in steps of this size, each scanned while it is in the cache.
+  static constexpr size_t kStep = 256 * 1024;
+
   struct Result {
-    int32_t latest = 0;  // where it is read when its place is not known yet
-    int32_t at = 0;      // where its text starts
+    int32_t latest = 0;  // its latest place
+    int32_t readAt = 0;  // where it was read, scanned and drafted
+    int32_t at = 0;      // where its text starts in the end
     int32_t length = 0;
     std::vector<int32_t> lines;
     std::vector<Label> draft;
     std::vector<uint32_t> hashes;
     size_t draftAt = 0;  // the index of its first label in the whole draft
-    bool draftWhole = false;
+    bool draftWhole = true;
     bool failed = false;
     std::string why;
   };
@@ -177,7 +181,7 @@ class PieceLoader {
     } catch (...) {
       std::lock_guard<std::mutex> lock(mutex_);
       if (!thrown_) thrown_ = std::current_exception();
-      scanned_.notify_all();
+      turn_.notify_all();
     }
   }
 
@@ -186,49 +190,82 @@ class PieceLoader {
     const ScriptPiece& piece = pieces_[i];
     Result& r = results_[i];
     char* const b = s_.data();
-    int32_t readAt;
     {
       std::lock_guard<std::mutex> lock(mutex_);
       if (Stopped(i)) return false;
-      readAt = scannedCount_ == i ? nextAt_ : r.latest;
+      // Once the piece before is placed, this one's place is known.
+      r.readAt = placed_ == i ? nextAt_ : r.latest;
     }
+    size_t scanned = 0;  // read bytes taken by the scan
+    size_t xored = 0;
+    bool ended = false;  // a Ctrl-Z ended the text
+    auto scanTo = [&](size_t to) {
+      const size_t firstLine = r.lines.size();
+      const int32_t at = r.readAt + r.length;
+      size_t taken = 0;
+      r.length += static_cast<int32_t>(
+          ScanScriptText(b + at, b + r.readAt + scanned, to - scanned, textMode_, at, r.lines, &taken));
+      ended = taken < to - scanned;
+      scanned = to;
+      if (r.draftWhole) {
+        try {
+          r.draftWhole = DraftLabels(b, r.lines.data() + firstLine, r.lines.size() - firstLine, r.readAt + r.length,
+                                     r.draft, r.hashes);
+        } catch (const std::bad_alloc&) {
+          r.draftWhole = false;  // the draft is only a head start
+        }
+      }
+    };
     size_t got = 0;
-    if (!platform::ReadFileInto(piece.path, b + readAt, static_cast<size_t>(piece.size), got, &r.why)) {
+    const bool read = readScriptFile(
+        piece.path, b + r.readAt, static_cast<size_t>(piece.size), kStep, got,
+        [&](size_t sofar) {
+          if (xorKey_ >= 0) XorInPlace(b + r.readAt + xored, sofar - xored, static_cast<unsigned char>(xorKey_));
+          xored = sofar;
+          // Whole lines only: a step may end inside a line or a CR LF pair.
+          const char* from = b + r.readAt + scanned;
+          if (const void* lf = memrchr(from, '\n', sofar - scanned)) {
+            scanTo(scanned + static_cast<size_t>(static_cast<const char*>(lf) - from) + 1);
+          }
+          return !ended;
+        },
+        &r.why);
+    if (!read) {
       std::lock_guard<std::mutex> lock(mutex_);
       r.failed = true;
       failedAt_ = std::min(failedAt_, i);
-      scanned_.notify_all();
+      turn_.notify_all();
       return false;
     }
-    if (xorKey_ >= 0) XorInPlace(b + readAt, got, static_cast<unsigned char>(xorKey_));
+    if (!ended && scanned < got) scanTo(got);  // the last line has no line feed
+    // Placing: in order, behind the piece before.
     {
       std::unique_lock<std::mutex> lock(mutex_);
-      scanned_.wait(lock, [&] { return scannedCount_ == i || Stopped(i); });
-      if (scannedCount_ != i) return false;
+      turn_.wait(lock, [&] { return placed_ == i || Stopped(i); });
+      if (placed_ != i) return false;
       r.at = nextAt_;
     }
-    r.length = static_cast<int32_t>(ScanScriptText(b + r.at, b + readAt, got, textMode_, r.at, r.lines));
+    if (const int32_t down = r.readAt - r.at) {
+      std::memmove(b + r.at, b + r.readAt, static_cast<size_t>(r.length));
+      for (int32_t& line : r.lines) line -= down;
+      for (Label& label : r.draft) {
+        label.pos -= down;
+        label.nameAt -= down;
+      }
+    }
     const int32_t end = r.at + r.length;
     const int feeds = i + 1 < pieces_.size() ? pieces_[i + 1].feedsBefore : feedsAfter_;
     std::memset(b + end, '\n', static_cast<size_t>(feeds));
     {
       std::lock_guard<std::mutex> lock(mutex_);
-      scannedCount_ = i + 1;
+      placed_ = i + 1;
       nextAt_ = end + feeds;
     }
-    scanned_.notify_all();
-    // The text of this piece stays as it is now: the next is written
-    // behind its line feeds.
-    try {
-      r.draftWhole = DraftLabels(b, r.lines.data(), r.lines.size(), end, r.draft, r.hashes);
-    } catch (const std::bad_alloc&) {
-      r.draftWhole = false;  // the draft is only a head start
-      r.draft.clear();
-      r.hashes.clear();
-    }
+    turn_.notify_all();
+    // Indexing: in order too, once the pieces before are indexed.
     {
       std::unique_lock<std::mutex> lock(mutex_);
-      indexed_.wait(lock, [&] { return indexedCount_ == i || Stopped(i); });
+      turn_.wait(lock, [&] { return indexedCount_ == i || Stopped(i); });
       if (indexedCount_ != i) return false;
     }
     if (indexing_) Index(i);
@@ -236,10 +273,9 @@ class PieceLoader {
       std::lock_guard<std::mutex> lock(mutex_);
       indexedCount_ = i + 1;
     }
-    indexed_.notify_all();
+    turn_.notify_all();
     return true;
   }
-
   // Indexes the drafted labels of piece i behind those of the pieces
   // before; stops indexing at a name met before (BuildLabelIndex reports
   // it) and after a piece whose draft stops short.
@@ -288,7 +324,7 @@ class PieceLoader {
     for (size_t i = 0; i < results_.size(); ++i) {
       Result& r = results_[i];
       if (r.failed) {
-        s_.length = i == 0 ? 0 : End(i - 1);
+        s_.length = nextAt_;  // the pieces before are placed, and no more
         ReportError(e_, "エラー",
                     Format("スクリプトファイル%sを読み込めません（%s）。", pieces_[i].name.c_str(), r.why.c_str()));
       }
@@ -315,18 +351,18 @@ class PieceLoader {
   std::vector<Result> results_;
   std::atomic<size_t> taken_{0};
   std::mutex mutex_;
-  std::condition_variable scanned_;
-  size_t scannedCount_ = 0;  // the pieces scanned so far, in order
-  int32_t nextAt_ = 0;       // where the next piece to scan starts
+  std::condition_variable turn_;
+  size_t placed_ = 0;           // the pieces placed so far, in order
+  int32_t nextAt_ = 0;          // where the next piece to place starts
   size_t failedAt_ = SIZE_MAX;  // the first piece that could not be read
-  std::condition_variable indexed_;
-  size_t indexedCount_ = 0;  // the pieces indexed so far, in order
+  size_t indexedCount_ = 0;     // the pieces indexed so far, in order
   // Only the piece whose turn it is to be indexed touches these.
   LabelIndex index_;
   size_t indexedLabels_ = 0;
   bool indexing_ = true;
   std::exception_ptr thrown_;
 };
+
 
 ScriptPiece Piece(const GameFiles& files, const std::string& name, uint64_t size, int feedsBefore) {
   return ScriptPiece{name, files.Find(name), size, feedsBefore};
@@ -464,6 +500,8 @@ const char* SkipSettingBlanks(const char* p, const char* end) {
 }
 
 }  // namespace
+
+ScriptFileReader readScriptFile = platform::ReadFileInSteps;
 
 void ApplyFirstLineSettings(Engine& e, const char* text, size_t size, bool luaComment) {
   const char* end = text + size;

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <array>
+#include <functional>
 #include <memory>
 #include <utility>
 #include <cstdint>
@@ -135,6 +136,11 @@ bool DraftLabels(const char* text, const int32_t* lines, size_t count, int32_t t
 // Scripts of at least this many bytes in more than one file are read and
 // scanned by two threads.
 inline size_t loadOnTwoThreadsFrom = 1u << 20;
+// How the loader reads a script file (platform::ReadFileInSteps); tests
+// put a reader here that fails.
+using ScriptFileReader = bool (*)(const std::string& path, char* dst, size_t capacity, size_t step, size_t& got,
+                                  const std::function<bool(size_t)>& took, std::string* error);
+extern ScriptFileReader readScriptFile;
 // Sets ScriptPos to the label (name without '*', any case) and logs it.
 void JumpToLabel(Engine& e, std::string_view name);
 // Reads a label argument and jumps to it, as `goto` does.

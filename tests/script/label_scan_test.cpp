@@ -5,9 +5,13 @@
 // of CR LF pairs, Ctrl-Z, NUL, names too long, duplicates, a full table.
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <functional>
 #include <random>
+#include <thread>
 
 #include "script/reader.h"
+#include "platform/fs.h"
 #include "script/script.h"
 #include "support/engine_fixture.h"
 
@@ -138,6 +142,98 @@ TEST(LabelScan, ListedLinesIndexLikeThePlainScan) {
     Engine t;
     LoadScriptFromText(t, expected);
     ExpectSameIndex(t, what + " (text)");
+  }
+}
+
+// Puts a reader of script files in place of the platform's, for as long as
+// it lives: one that fails on the file named `failing`, and waits a while
+// before reading the first file, so that the files after it are read
+// before their place is known.
+class ScriptReaderFor {
+ public:
+  explicit ScriptReaderFor(std::string failing, bool slowFirst) {
+    failing_ = std::move(failing);
+    slowFirst_ = slowFirst;
+    readScriptFile = Read;
+  }
+  ~ScriptReaderFor() { readScriptFile = saved_; }
+
+ private:
+  static bool EndsWith(const std::string& path, const std::string& name) {
+    return path.size() > name.size() && path.compare(path.size() - name.size(), name.size(), name) == 0 &&
+           path[path.size() - name.size() - 1] == '/';
+  }
+  static bool Read(const std::string& path, char* dst, size_t capacity, size_t step, size_t& got,
+                   const std::function<bool(size_t)>& took, std::string* error) {
+    if (!failing_.empty() && EndsWith(path, failing_)) {
+      *error = "broken";
+      return false;
+    }
+    if (slowFirst_ && EndsWith(path, "0.txt")) std::this_thread::sleep_for(std::chrono::milliseconds(30));
+    return platform::ReadFileInSteps(path, dst, capacity, step, got, took, error);
+  }
+  static inline std::string failing_;
+  static inline bool slowFirst_ = false;
+  ScriptFileReader saved_ = readScriptFile;
+};
+
+// Files of several read steps each, loaded by one thread and by two: CR LF
+// pairs and label lines fall on every side of the steps' edges, one file
+// ends early at a Ctrl-Z, and an awkward line midway stops the loader's
+// draft, so that the index goes on from there. On two threads the first
+// file is slow to come, so the others are read ahead of their place and
+// moved down to it.
+TEST(LabelScan, LargeFilesLoadTheSameOnOneThreadOrTwo) {
+  TempDir dir;
+  std::mt19937 rng(5);
+  std::string expected;
+  for (int f = 0; f < 4; ++f) {
+    std::string text = f == 0 ? ";$L100000\n" : "";
+    int line = 0;
+    while (text.size() < 700 * 1024) {
+      const char* eol = rng() % 3 == 0 ? "\n" : "\r\n";
+      if (rng() % 4 == 0) {
+        text += "*f" + std::to_string(f) + "_" + std::to_string(line) + eol;
+      } else {
+        text += std::string(rng() % 90, 'x') + eol;
+      }
+      if (f == 2 && line == 9000) text += "*a*b\n";
+      if (f == 3 && line == 7000) text += "\x1a*never\n";
+      ++line;
+    }
+    dir.Write(std::to_string(f) + ".txt", text);
+    expected += TextMode(text) + "\n";
+  }
+  for (int f = 4; f < 100; ++f) expected += "\n";
+  for (bool two : {false, true}) {
+    DraftThreadFrom threaded(two ? 0 : SIZE_MAX);
+    ScriptReaderFor reader("", two);
+    for (int round = 0; round < 3; ++round) {
+      Engine e;
+      e.gameDir = dir.path();
+      LoadScript(e);
+      ASSERT_EQ(std::string(e.script.data(), static_cast<size_t>(e.script.length)), expected) << two;
+      ExpectSameIndex(e, two ? "two threads" : "one thread");
+      EXPECT_GT(e.script.labels.size(), 5000u);
+    }
+  }
+}
+
+// A file that cannot be read midway through a load on two threads is
+// reported by name, with the files before it loaded; the load never hangs.
+TEST(LabelScan, UnreadableFileMidwayIsReported) {
+  TempDir dir;
+  for (int f = 0; f < 6; ++f) {
+    dir.Write(std::to_string(f) + ".txt", "*l" + std::to_string(f) + "\n" + std::string(300 * 1024, ';') + "\n");
+  }
+  DraftThreadFrom threaded(0);
+  for (int round = 0; round < 10; ++round) {
+    ScriptReaderFor reader("3.txt", round % 2 == 1);
+    Engine e;
+    e.gameDir = dir.path();
+    auto err = test::ExpectScriptError([&] { LoadScript(e); });
+    EXPECT_EQ(err.message, "スクリプトファイル3.txtを読み込めません（broken）。");
+    EXPECT_EQ(e.script.length, 3 * static_cast<int32_t>(4 + 300 * 1024 + 1 + 1));  // with their line feeds
   }
 }
 

@@ -195,20 +195,23 @@ bool ReadFileInSteps(const std::string& path, char* dst, size_t capacity, size_t
   got = 0;
   int fd = OpenRegularFile(path, error);
   if (fd < 0) return false;
+  // Closed however this ends, `took` may throw.
+  struct Closer {
+    int fd;
+    ~Closer() { ::close(fd); }
+  } closer{fd};
   step = std::max<size_t>(step, 1);
   while (got < capacity) {
     ssize_t n = ::read(fd, dst + got, std::min(step, capacity - got));
     if (n < 0) {
       if (errno == EINTR) continue;
       if (error) *error = std::strerror(errno);
-      ::close(fd);
       return false;
     }
     if (n == 0) break;
     got += static_cast<size_t>(n);
     if (took && !took(got)) break;
   }
-  ::close(fd);
   return true;
 }
 

@@ -276,6 +276,7 @@ class PieceLoader {
     turn_.notify_all();
     return true;
   }
+
   // Indexes the drafted labels of piece i behind those of the pieces
   // before; stops indexing at a name met before (BuildLabelIndex reports
   // it) and after a piece whose draft stops short.
@@ -362,7 +363,6 @@ class PieceLoader {
   bool indexing_ = true;
   std::exception_ptr thrown_;
 };
-
 
 ScriptPiece Piece(const GameFiles& files, const std::string& name, uint64_t size, int feedsBefore) {
   return ScriptPiece{name, files.Find(name), size, feedsBefore};

@@ -85,8 +85,14 @@ __attribute__((target("avx2"))) void ScanStepsAvx2(char* dst, const unsigned cha
     const __m256i v1 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + r + 32));
     uint64_t drop = 0;
     if (textMode) {
-      if (Bits(_mm256_cmpeq_epi8(v0, eof)) | Bits(_mm256_cmpeq_epi8(v1, eof))) break;
-      drop = Bits(_mm256_cmpeq_epi8(v0, cr)) | static_cast<uint64_t>(Bits(_mm256_cmpeq_epi8(v1, cr))) << 32;
+      // Most steps of most texts hold neither: one test looks for both.
+      const __m256i c0 = _mm256_cmpeq_epi8(v0, cr), c1 = _mm256_cmpeq_epi8(v1, cr);
+      const __m256i z = _mm256_or_si256(_mm256_cmpeq_epi8(v0, eof), _mm256_cmpeq_epi8(v1, eof));
+      const __m256i any = _mm256_or_si256(_mm256_or_si256(c0, c1), z);
+      if (!_mm256_testz_si256(any, any)) {
+        if (!_mm256_testz_si256(z, z)) break;
+        drop = Bits(c0) | static_cast<uint64_t>(Bits(c1)) << 32;
+      }
     }
     const uint64_t feeds = Bits(_mm256_cmpeq_epi8(v0, lf)) | static_cast<uint64_t>(Bits(_mm256_cmpeq_epi8(v1, lf))) << 32;
     if (drop) {

@@ -109,7 +109,8 @@ struct ScriptPiece {
 // place is not known yet (text mode may shrink the pieces before it) is
 // read, scanned and drafted at the latest place it can have; in turn, in
 // the order of the pieces, each is then moved down to its place if it is
-// not there, and its labels are indexed. No two of these touch the same
+// not there. The first thread indexes the labels of the pieces placed
+// whenever it is between pieces, and those left at the end. No two of these touch the same
 // bytes: a piece is read behind where the one before it can end up, and
 // ends up in front of where the next one is read.
 class PieceLoader {
@@ -138,14 +139,15 @@ class PieceLoader {
     std::thread helper;
     if (total >= loadOnTwoThreadsFrom && pieces_.size() >= 2 && std::thread::hardware_concurrency() >= 2) {
       try {
-        helper = std::thread([this] { Work(); });
+        helper = std::thread([this] { Work(false); });
       } catch (const std::system_error&) {
         // No thread to be had: this one does it all.
       }
     }
-    Work();
+    Work(true);
     if (helper.joinable()) helper.join();
     if (thrown_) std::rethrow_exception(thrown_);
+    IndexPlaced();
     Gather();
     s_.labelDraftIndex = std::move(index_);
     s_.labelDraftIndexed = indexedLabels_;
@@ -172,11 +174,12 @@ class PieceLoader {
     std::string why;
   };
 
-  void Work() {
+  void Work(bool indexes) {
     try {
       for (;;) {
         const size_t i = taken_.fetch_add(1);
         if (i >= pieces_.size() || !LoadPiece(i)) return;
+        if (indexes) IndexPlaced();
       }
     } catch (...) {
       std::lock_guard<std::mutex> lock(mutex_);
@@ -262,19 +265,21 @@ class PieceLoader {
       nextAt_ = end + feeds;
     }
     turn_.notify_all();
-    // Indexing: in order too, once the pieces before are indexed.
-    {
-      std::unique_lock<std::mutex> lock(mutex_);
-      turn_.wait(lock, [&] { return indexedCount_ == i || Stopped(i); });
-      if (indexedCount_ != i) return false;
-    }
-    if (indexing_) Index(i);
-    {
-      std::lock_guard<std::mutex> lock(mutex_);
-      indexedCount_ = i + 1;
-    }
-    turn_.notify_all();
     return true;
+  }
+
+  // Indexes the pieces placed so far that are not indexed yet, in order.
+  // Only the thread that called Load does this, so that the table stays in
+  // one core's cache.
+  void IndexPlaced() {
+    for (;;) {
+      {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (indexedCount_ >= placed_) return;
+      }
+      if (indexing_) Index(indexedCount_);
+      ++indexedCount_;
+    }
   }
 
   // Indexes the drafted labels of piece i behind those of the pieces
@@ -356,8 +361,8 @@ class PieceLoader {
   size_t placed_ = 0;           // the pieces placed so far, in order
   int32_t nextAt_ = 0;          // where the next piece to place starts
   size_t failedAt_ = SIZE_MAX;  // the first piece that could not be read
-  size_t indexedCount_ = 0;     // the pieces indexed so far, in order
-  // Only the piece whose turn it is to be indexed touches these.
+  // Only the thread that indexes touches these.
+  size_t indexedCount_ = 0;  // the pieces indexed so far, in order
   LabelIndex index_;
   size_t indexedLabels_ = 0;
   bool indexing_ = true;

@@ -17,6 +17,22 @@ static std::string Lower(std::string_view name) {
   return out;
 }
 
+// Reads the label line whose '*' is at `star`, reading nothing at or past
+// `textEnd`: the label's name, and in `after` where the blanks behind the
+// name end. Its position is the caller's to set: it depends on what follows.
+static Label ReadLabelLine(const unsigned char* b, int32_t star, int32_t textEnd, int32_t& after) {
+  int32_t at = star + 1;
+  while (at < textEnd && IsBlank(b[at])) ++at;
+  Label label{0, at, 0};
+  if (at < textEnd && IsWordStart(b[at])) {
+    while (at < textEnd && IsWordByte(b[at])) ++at;
+  }
+  label.nameLength = at - label.nameAt;
+  while (at < textEnd && IsBlank(b[at])) ++at;
+  after = at;
+  return label;
+}
+
 // The label scan from `from` on, one label at a time: the rule itself, kept
 // for texts whose line list is not at hand and for the label that ends the
 // scan with an error.
@@ -38,19 +54,15 @@ static void ScanLabelsFrom(Engine& e, int32_t from) {
       p = nl ? static_cast<const unsigned char*>(nl) : end;
       continue;
     }
-    s.pos = static_cast<int32_t>(p - base) + 1;
-    while (IsBlank(s.cur())) ++s.pos;
-    Label label{0, s.pos, 0};
-    if (IsWordStart(s.cur())) {
-      while (IsWordByte(s.cur())) {
-        if (static_cast<size_t>(s.pos - label.nameAt) == kMaxWordBytes) {
-          label.nameLength = static_cast<int32_t>(kMaxWordBytes) + 1;
-          ReportError(e, "命令エラー", "長すぎるトークンです:" + Sjis(LabelName(s, label)));
-        }
-        ++s.pos;
-      }
+    int32_t after = 0;
+    Label label = ReadLabelLine(base, static_cast<int32_t>(p - base), s.length, after);
+    if (static_cast<size_t>(label.nameLength) > kMaxWordBytes) {
+      // Reported at the first byte too many, with the name up to it.
+      label.nameLength = static_cast<int32_t>(kMaxWordBytes) + 1;
+      s.pos = label.nameAt + static_cast<int32_t>(kMaxWordBytes);
+      ReportError(e, "命令エラー", "長すぎるトークンです:" + Sjis(LabelName(s, label)));
     }
-    label.nameLength = s.pos - label.nameAt;
+    s.pos = label.nameEnd();
     if (static_cast<int32_t>(s.labels.size()) >= s.labelMax) {
       if (s.labelIndex.Find(s.data(), s.labels, LabelName(s, label)) >= 0) {
         ReportError(e, "エラー", "ラベル*" + Sjis(LabelName(s, label)) + "の多重定義です。");
@@ -140,18 +152,12 @@ static int32_t IndexListedLines(Engine& e, int32_t& handOver) {
         handOver = q;
         break;
       }
-      int32_t at = q + 1;
-      while (IsBlank(b[at])) ++at;
-      Label label{0, at, 0};
-      if (IsWordStart(b[at])) {
-        while (IsWordByte(b[at])) ++at;
-      }
-      label.nameLength = at - label.nameAt;
+      int32_t at = 0;
+      Label label = ReadLabelLine(b, q, s.length, at);
       if (static_cast<size_t>(label.nameLength) > kMaxWordBytes) {
         handOver = q;
         break;
       }
-      while (IsBlank(b[at])) ++at;
       if (b[at] == '\n') ++at;
       label.pos = at;
       s.labels.push_back(label);
@@ -188,17 +194,10 @@ bool DraftLabels(const char* text, const int32_t* lines, size_t count, int32_t t
   for (; li < count; ++li) {
     // The label lines lie far apart in the text: fetch a few ahead.
     if (li + kLinesAhead < count) __builtin_prefetch(b + lines[li + kLinesAhead]);
-    int32_t at = lines[li];
-    if (b[at] != '*') break;  // a NUL: the scan ends there
-    ++at;
-    while (at < textEnd && IsBlank(b[at])) ++at;
-    Label label{0, at, 0};
-    if (at < textEnd && IsWordStart(b[at])) {
-      while (at < textEnd && IsWordByte(b[at])) ++at;
-    }
-    label.nameLength = at - label.nameAt;
+    if (b[lines[li]] != '*') break;  // a NUL: the scan ends there
+    int32_t at = 0;
+    Label label = ReadLabelLine(b, lines[li], textEnd, at);
     if (static_cast<size_t>(label.nameLength) > kMaxWordBytes) break;
-    while (at < textEnd && IsBlank(b[at])) ++at;
     if (at >= textEnd) break;  // what follows is not loaded yet
     // A '*' or NUL behind the name would go on with the scan on this line.
     const unsigned char c = b[at];

@@ -27,10 +27,10 @@ inline bool CommandCacheable(const Engine& e, int32_t start) {
 
 // The command remembered for the word at `start`; on a hit ScriptPos moves
 // behind the word as reading it would have.
-inline const InterpState::CachedCommand* CachedCommandAt(Engine& e, int32_t start, bool defineMode) {
-  const std::vector<InterpState::CachedCommand>& cache = e.interp.commandCache;
+inline InterpState::CachedCommand* CachedCommandAt(Engine& e, int32_t start, bool defineMode) {
+  std::vector<InterpState::CachedCommand>& cache = e.interp.commandCache;
   if (cache.empty()) return nullptr;
-  const InterpState::CachedCommand& c = cache[CommandCacheSlot(start)];
+  InterpState::CachedCommand& c = cache[CommandCacheSlot(start)];
   if (c.pos != start || c.text != e.script.textGeneration || c.defineMode != defineMode ||
       !CommandCacheable(e, start)) {
     return nullptr;

@@ -22,8 +22,14 @@ void Remember(Engine& e, int32_t start, bool defineMode, const CommandEntry* cmd
   if (!CommandCacheable(e, start)) return;
   InterpState& in = e.interp;
   if (in.commandCache.empty()) in.commandCache.resize(kCommandCacheSlots);
-  in.commandCache[CommandCacheSlot(start)] = {start, e.script.pos, e.script.textGeneration, defineMode,
-                                              SavePointJournaled(cmd), cmd};
+  InterpState::CachedCommand c;
+  c.pos = start;
+  c.next = e.script.pos;
+  c.text = e.script.textGeneration;
+  c.defineMode = defineMode;
+  c.journaled = SavePointJournaled(cmd);
+  c.cmd = cmd;
+  in.commandCache[CommandCacheSlot(start)] = c;
 }
 
 // `start` is the statement position of the word, or -1 when it is not known.

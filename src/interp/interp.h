@@ -62,9 +62,18 @@ struct InterpState {
     uint32_t text = 0;  // ScriptState::textGeneration it was read from
     bool defineMode = false;
     bool journaled = false;  // SavePointJournaled(cmd)
+    // The statement's arguments when they are plain numbers, so that it runs
+    // without reading them (statement_forms.h).
+    uint8_t form = 0;      // StatementForm
+    uint8_t relation = 0;  // Relation, for a comparison
+    bool leftVar = false;  // `left` names an integer variable, not a number
+    bool rightVar = false;
+    int32_t left = 0, right = 0;
+    int32_t end = 0;  // ScriptPos behind the arguments
     const CommandEntry* cmd = nullptr;
   };
   std::vector<CachedCommand> commandCache;
+  bool formsOff = false;  // tests: statements always read the ordinary way
   // Label lines the loop has passed: where the line's name ends and which
   // label it is, so passing it again needs no reading or hashing.
   struct CachedLabelLine {

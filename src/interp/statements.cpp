@@ -9,6 +9,7 @@
 #include "interp/coverage.h"
 #include "interp/error.h"
 #include "interp/interp.h"
+#include "interp/statement_forms.h"
 #include "lua/bridge.h"
 #include "lua/callbacks.h"
 #include "persist/journal.h"
@@ -317,11 +318,17 @@ void RunCommand(Engine& e, bool defineMode, std::string& word) {
   InterpState& in = e.interp;
   int32_t start = e.script.pos;
   in.statementStart = start;
-  const InterpState::CachedCommand* cached = CachedCommandAt(e, start, defineMode);
+  InterpState::CachedCommand* cached = CachedCommandAt(e, start, defineMode);
   if (!cached) ReadWord(e, word);
   if (!in.autoSaveOff && in.saveEnable) TakeSavePointInline(e);
   if (cached) {
-    RunCachedCommand(e, *cached);
+    if (cached->form > static_cast<uint8_t>(StatementForm::None)) {
+      if (!RunStatementForm(e, *cached)) RunCachedCommand(e, *cached);
+    } else if (cached->form == static_cast<uint8_t>(StatementForm::Unknown)) {
+      RunCachedCommandLearning(e, *cached);
+    } else {
+      RunCachedCommand(e, *cached);
+    }
   } else {
     DispatchCommandAt(e, word, defineMode, start);
   }

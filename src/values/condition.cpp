@@ -10,6 +10,7 @@
 #include "script/reader.h"
 #include "shell/engine.h"
 #include "values/commands.h"
+#include "values/condition.h"
 
 namespace sorv {
 namespace {
@@ -17,7 +18,6 @@ namespace {
 constexpr const char* kTitle = "エラー";
 constexpr const char* kBadCondition = "if条件式が間違っています。";
 
-enum class Relation { Equal, NotEqual, Less, LessEqual, Greater, GreaterEqual };
 enum class Connector { None, And, Or };
 
 // The log tests start with a lower-case "f" or "l"; the whole word must be
@@ -45,38 +45,12 @@ bool ReadLabelCheck(Engine& e) {
 
 Relation ReadRelation(Engine& e) {
   ScriptState& s = e.script;
-  const unsigned char c = SkipBlanks(e.script);
-  const unsigned char next = s.at(s.pos + (c ? 1 : 0));
-  switch (c) {
-    case '=':
-      s.pos += next == '=' ? 2 : 1;
-      return Relation::Equal;
-    case '!':
-      // A lone "!" is not an operator; it is refused like any other stray byte.
-      if (next != '=') ReportError(e, kTitle, kBadCondition);
-      s.pos += 2;
-      return Relation::NotEqual;
-    case '<':
-      s.pos += (next == '=' || next == '>') ? 2 : 1;
-      return next == '=' ? Relation::LessEqual : next == '>' ? Relation::NotEqual : Relation::Less;
-    case '>':
-      s.pos += next == '=' ? 2 : 1;
-      return next == '=' ? Relation::GreaterEqual : Relation::Greater;
-    default:
-      ReportError(e, kTitle, kBadCondition);
-  }
-}
-
-bool Holds(Relation r, int order) {
-  switch (r) {
-    case Relation::Equal: return order == 0;
-    case Relation::NotEqual: return order != 0;
-    case Relation::Less: return order < 0;
-    case Relation::LessEqual: return order <= 0;
-    case Relation::Greater: return order > 0;
-    case Relation::GreaterEqual: return order >= 0;
-  }
-  return false;
+  SkipBlanks(e.script);
+  Relation r;
+  const int length = RelationAt(s, s.pos, r);
+  if (length == 0) ReportError(e, kTitle, kBadCondition);
+  s.pos += length;
+  return r;
 }
 
 bool ReadComparison(Engine& e) {
@@ -86,12 +60,13 @@ bool ReadComparison(Engine& e) {
     ReadStringArgument(e, left);
     const Relation r = ReadRelation(e);
     ReadStringArgument(e, right);
-    return Holds(r, CompareBytes(left, right));
+    const int order = CompareBytes(left, right);
+    return Holds(r, order, 0);
   }
   const int32_t left = ReadNumberArgument(e);
   const Relation r = ReadRelation(e);
   const int32_t right = ReadNumberArgument(e);
-  return Holds(r, left < right ? -1 : left > right ? 1 : 0);
+  return Holds(r, left, right);
 }
 
 bool ReadTerm(Engine& e) {
@@ -136,6 +111,27 @@ void RunCondition(Engine& e, bool negate) {
 }
 
 }  // namespace
+
+int RelationAt(const ScriptState& s, int32_t p, Relation& r) {
+  const unsigned char c = s.at(p);
+  const unsigned char next = c ? s.at(p + 1) : 0;
+  switch (c) {
+    case '=':
+      r = Relation::Equal;
+      return next == '=' ? 2 : 1;
+    case '!':
+      r = Relation::NotEqual;
+      return next == '=' ? 2 : 0;
+    case '<':
+      r = next == '=' ? Relation::LessEqual : next == '>' ? Relation::NotEqual : Relation::Less;
+      return (next == '=' || next == '>') ? 2 : 1;
+    case '>':
+      r = next == '=' ? Relation::GreaterEqual : Relation::Greater;
+      return next == '=' ? 2 : 1;
+    default:
+      return 0;
+  }
+}
 
 void Cmd_if(Engine& e) { RunCondition(e, false); }
 void Cmd_notif(Engine& e) { RunCondition(e, true); }

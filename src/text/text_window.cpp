@@ -55,7 +55,12 @@ ScreenView ViewOf(Surface& s) { return {s.bits.data(), s.width, s.height, s.stri
 
 ScreenView TextScreen(Engine& e) {
   if (e.textWindow.hooks.screenImage) return e.textWindow.hooks.screenImage(e);
-  return ViewOf(e.textWindow.ownScreen);
+  // Made when first asked for: a compositor that supplies the screen
+  // leaves it unused.
+  Surface& own = e.textWindow.ownScreen;
+  const int32_t w = std::max(1, e.screenWidth), h = std::max(1, e.screenHeight);
+  if (own.width != w || own.height != h) CreateSurface(own, w, h);
+  return ViewOf(own);
 }
 
 void ResizeTextBuffers(Engine& e) {
@@ -68,7 +73,6 @@ void ResizeTextBuffers(Engine& e) {
   t.coverage.width = w;
   t.coverage.height = h;
   t.coverage.values.assign(static_cast<size_t>(w) * static_cast<size_t>(h), 0);
-  if (t.ownScreen.width != w || t.ownScreen.height != h) CreateSurface(t.ownScreen, w, h);
 }
 
 void ResetTextWindow(Engine& e) {

@@ -36,6 +36,7 @@ struct TextWindowTest : ::testing::Test {
   }
   // Fills the text window's own screen with one grey.
   void FillScreen(uint8_t v) {
+    TextScreen(e);
     std::fill(e.textWindow.ownScreen.bits.begin(), e.textWindow.ownScreen.bits.end(), v);
   }
   const uint8_t* Px(int32_t x, int32_t y) { return TextScreen(e).TopRow(y) + x * 3; }

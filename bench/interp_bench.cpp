@@ -16,33 +16,41 @@ namespace {
 
 constexpr int kPasses = 1000000;
 
-const std::string& GameDir() {
-  static const std::string dir = [] {
-    std::string templ = sorv::platform::TempDirectory() + "/sorv-bench-XXXXXX";
-    std::string d = mkdtemp(templ.data());
-    std::ofstream(d + "/0.txt") << "*define\ngame\n*start\n*l\nadd %0,1\nif %0<" << kPasses
-                                << " goto *l\nend\n";
-    return d;
-  }();
-  return dir;
+std::string MakeGameDir(int passes) {
+  std::string templ = sorv::platform::TempDirectory() + "/sorv-bench-XXXXXX";
+  std::string d = mkdtemp(templ.data());
+  std::ofstream(d + "/0.txt") << "*define\ngame\n*start\n*l\nadd %0,1\nif %0<" << passes << " goto *l\nend\n";
+  return d;
+}
+
+// Starts a headless engine on the loop of `passes` passes and runs it to its end.
+void RunLoop(benchmark::State& state, const std::string& dir, int passes) {
+  sorv::platform::Options options;
+  options.headless = true;
+  auto plat = sorv::platform::CreateHeadlessPlatform(options);
+  auto e = std::make_unique<sorv::Engine>();
+  e->platform = plat.get();
+  e->gameDir = dir;
+  plat->CreateMainWindow(640, 480);
+  int status = sorv::RunEngine(*e);
+  if (status != 0 || e->values.intVars[0] != passes) state.SkipWithError("the loop did not finish");
 }
 
 void BM_ScriptLoop(benchmark::State& state) {
-  for (auto _ : state) {
-    sorv::platform::Options options;
-    options.headless = true;
-    auto plat = sorv::platform::CreateHeadlessPlatform(options);
-    auto e = std::make_unique<sorv::Engine>();
-    e->platform = plat.get();
-    e->gameDir = GameDir();
-    plat->CreateMainWindow(640, 480);
-    int status = sorv::RunEngine(*e);
-    if (status != 0 || e->values.intVars[0] != kPasses) state.SkipWithError("the loop did not finish");
-  }
+  static const std::string dir = MakeGameDir(kPasses);
+  for (auto _ : state) RunLoop(state, dir, kPasses);
   state.counters["statements/s"] =
       benchmark::Counter(2.0 * kPasses * static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
 }
 BENCHMARK(BM_ScriptLoop)->Unit(benchmark::kMillisecond);
+
+// The same engine start and end around a single pass: what the loop above
+// spends outside its statements.
+void BM_EngineStartAndEnd(benchmark::State& state) {
+  static const std::string dir = MakeGameDir(1);
+  for (auto _ : state) RunLoop(state, dir, 1);
+}
+BENCHMARK(BM_EngineStartAndEnd)->Unit(benchmark::kMillisecond);
 
 void BM_LuaLoop(benchmark::State& state) {
   lua_State* L = luaL_newstate();

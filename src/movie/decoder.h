@@ -2,7 +2,9 @@
 // AVI with its common codecs, WMV, MP4, Ogg Theora, WebM). It reads the bytes
 // through an I/O context of ours, so that a movie stored in an archive plays
 // from the archive itself, and hands out decoded pictures with their times
-// and the sound as 16-bit stereo PCM at the audio device's rate.
+// and the sound as 16-bit stereo PCM at the audio device's rate. The work is
+// done in the av module (movie/av_backend.h); without it every movie fails
+// to open, with the reason.
 #pragma once
 
 #include <cstdint>
@@ -10,16 +12,9 @@
 #include <string>
 #include <vector>
 
-namespace sorv {
+#include "movie/av_backend.h"
 
-// Where a movie's bytes are: a range of a file (the whole file, or an
-// archive entry stored as it is), or bytes in memory (an unpacked entry).
-struct MovieSource {
-  std::string path;
-  uint64_t offset = 0;
-  int64_t size = -1;  // -1: to the end of the file
-  std::shared_ptr<const std::vector<uint8_t>> memory;  // set: read these instead
-};
+namespace sorv {
 
 class MovieDecoder {
  public:
@@ -71,8 +66,7 @@ class MovieDecoder {
   const std::string& Error() const;
 
  private:
-  struct Impl;
-  std::unique_ptr<Impl> impl_;
+  std::unique_ptr<MovieDecoderBackend> backend_;  // none until a movie opened
 };
 
 }  // namespace sorv

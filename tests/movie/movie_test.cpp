@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <map>
 #include <sstream>
@@ -355,6 +356,29 @@ TEST_F(MovieGame, WrongWordsAreScriptErrors) {
   RunResult r = Run("*define\ngame\n*start\nswf \"a.swf\",1,2:mov %1,3\nend\n");
   EXPECT_EQ(r.status, 0) << r.stderrText;
   EXPECT_EQ(r.Int(1), 3);
+}
+
+// The engine binary carries no movie decoder: it loads the av module from
+// beside itself when the first movie plays. Without the module the movie is
+// reported, naming the module, and the game goes on.
+TEST_F(MovieGame, WithoutTheAvModuleMoviesAreReportedAndSkipped) {
+  TestMovie m;
+  Movie("op.mpg", m);
+  dir.Write("0.txt", "*define\ngame\n*start\nmovie \"op.mpg\"\nend\n");
+  TempDir alone;
+  const std::string copy = alone.File("sorv");
+  std::error_code ec;
+  std::filesystem::copy_file(SORV_BINARY, copy, ec);
+  ASSERT_FALSE(ec) << ec.message();
+  std::string out;
+  EXPECT_EQ(RunProgram(copy + " --headless " + dir.path(), &out), 0) << out;
+  EXPECT_NE(out.find("the movie op.mpg cannot be played: movies need sorv-av.so beside the engine"),
+            std::string::npos)
+      << out;
+
+  out.clear();
+  EXPECT_EQ(RunProgram(std::string(SORV_BINARY) + " --headless " + dir.path(), &out), 0) << out;
+  EXPECT_EQ(out.find("cannot be played"), std::string::npos) << out;
 }
 
 }  // namespace

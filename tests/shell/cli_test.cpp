@@ -52,15 +52,7 @@ TEST(CommandLine, DefaultGameDirectory) {
   EXPECT_EQ(ChooseGameDirectory("given"), "given");
 }
 
-int RunBinary(const std::string& command, std::string* output) {
-  FILE* p = popen((command + " 2>&1").c_str(), "r");
-  if (!p) return -1;
-  char buf[4096];
-  size_t n;
-  while ((n = fread(buf, 1, sizeof buf, p)) > 0) output->append(buf, n);
-  int st = pclose(p);
-  return WIFEXITED(st) ? WEXITSTATUS(st) : -1;
-}
+int RunBinary(const std::string& command, std::string* output) { return test::RunProgram(command, output); }
 
 TEST(Binary, UsageAndCatalogue) {
   std::string out;

@@ -2,6 +2,7 @@
 
 #include <dirent.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -83,6 +84,16 @@ RunResult RunWithEvents(std::string_view script, std::string_view events,
   platform::Options options;
   options.eventsFile = dir.File("events");
   return RunGameDir(dir.path(), options);
+}
+
+int RunProgram(const std::string& command, std::string* output) {
+  FILE* p = popen((command + " 2>&1").c_str(), "r");
+  if (!p) return -1;
+  char buf[4096];
+  size_t n;
+  while ((n = fread(buf, 1, sizeof buf, p)) > 0) output->append(buf, n);
+  int st = pclose(p);
+  return WIFEXITED(st) ? WEXITSTATUS(st) : -1;
 }
 
 ScriptEngine::ScriptEngine(std::string_view text) {

@@ -51,6 +51,10 @@ RunResult RunScript(std::string_view script, platform::Options options = {});
 RunResult RunWithEvents(std::string_view script, std::string_view events,
                         const std::function<void(TempDir&)>& files = {});
 
+// Runs a shell command line; its standard output and error go to `output`.
+// The exit status, or -1 when it did not exit normally.
+int RunProgram(const std::string& command, std::string* output);
+
 // An engine positioned at the start of a script text, with the label index
 // built and the banks allocated; for reader and evaluator tests.
 class ScriptEngine {

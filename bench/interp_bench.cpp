@@ -1,5 +1,6 @@
 // One million passes of a two-statement script loop through the real
-// statement loop, beside Lua 5.4 running the same loop.
+// statement loop, beside Lua 5.4 running the same loop: once with the
+// engine's start and end counted in, once the statements alone.
 #include <lua.hpp>
 
 #include <algorithm>

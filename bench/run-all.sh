@@ -11,7 +11,8 @@ trap 'rm -f "$summary"' EXIT
 for exe in "$build"/*_bench; do
   [ -x "$exe" ] || continue
   echo "== $(basename "$exe")"
-  "$exe" --benchmark_repetitions=5 --benchmark_enable_random_interleaving=true --benchmark_report_aggregates_only=true --benchmark_color=false | tee -a "$summary" | grep -v '^BENCH' || true
+  "$exe" --benchmark_repetitions=5 --benchmark_enable_random_interleaving=true --benchmark_report_aggregates_only=true --benchmark_color=false \
+    | sed 's/\x1b\[[0-9;]*m//g' | tee -a "$summary" | grep -v '^BENCH' || true
 done
 echo
-sed 's/\x1b\[[0-9;]*m//g' "$summary" | grep '^BENCH' || { echo "no benchmark results"; exit 1; }
+grep '^BENCH' "$summary" || { echo "no benchmark results"; exit 1; }

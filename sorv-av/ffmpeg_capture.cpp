@@ -62,7 +62,7 @@ class FfmpegCapture final : public AviCaptureBackend {
   bool Write(const uint8_t* frame, int64_t n, std::string* error) override;
   bool Close(std::string* error) override;
 
-
+  // The open file and the muxer writing into it.
   std::string path, temp;
   int fd = -1;
   AVFormatContext* format = nullptr;

@@ -3,9 +3,7 @@
 // file, and a busy loop under --max-time.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 
-#include <cstdio>
 #include <string>
 
 #include "shell/cli.h"
@@ -17,14 +15,7 @@ namespace {
 // Runs the binary under `timeout`, so that a run that blocks fails the test
 // (status 124) instead of holding it.
 int RunHeadless(const std::string& args, std::string* output) {
-  std::string cmd = "timeout 20 " + std::string(SORV_BINARY) + " --headless " + args + " 2>&1";
-  FILE* p = popen(cmd.c_str(), "r");
-  if (!p) return -1;
-  char buf[4096];
-  size_t n;
-  while ((n = fread(buf, 1, sizeof buf, p)) > 0) output->append(buf, n);
-  int st = pclose(p);
-  return WIFEXITED(st) ? WEXITSTATUS(st) : -1;
+  return test::RunProgram("timeout 20 " + std::string(SORV_BINARY) + " --headless " + args, output);
 }
 
 TEST(RunLimits, MemoryLimitOption) {

@@ -1,10 +1,8 @@
 // The per-byte kernels of the blending transitions. The results equal the
-// blend table's entries exactly: x / 255 for x = a x v is computed as
-// (x x 0x8081) >> 23, which is exact over the whole 16-bit range, so the
-// vector code needs no table lookups. On x86-64 the kernels run 32 bytes at
-// a time with AVX2 when the processor has it and 16 at a time with SSE2
-// otherwise; elsewhere, and for the bytes left at the end of a row, a plain
-// loop does the same sums.
+// blend table's entries exactly, and the vector code needs no table
+// lookups. On x86-64 the kernels run 32 bytes at a time with AVX2 when the
+// processor has it and 16 at a time with SSE2 otherwise; elsewhere, and for
+// the bytes left at the end of a row, a plain loop does the same sums.
 #include <algorithm>
 #include <cstring>
 
@@ -41,63 +39,40 @@ void SoftRuleTail(uint8_t* dst, const uint8_t* scene, const uint8_t* old, const 
 
 #ifdef SORV_X86_KERNELS
 
-// --- AVX2: 32 bytes a step ---
-
-__attribute__((target("avx2"))) inline __m256i Div255Avx(__m256i x) {
-  return _mm256_srli_epi16(_mm256_mulhi_epu16(x, _mm256_set1_epi16(static_cast<short>(0x8081))), 7);
-}
-
-// T[a][s] + T[255 - a][o] for 16-bit lanes.
-__attribute__((target("avx2"))) inline __m256i MixAvx(__m256i a, __m256i s, __m256i o) {
-  __m256i b = _mm256_sub_epi16(_mm256_set1_epi16(255), a);
-  return _mm256_add_epi16(Div255Avx(_mm256_mullo_epi16(a, s)), Div255Avx(_mm256_mullo_epi16(b, o)));
-}
-
-__attribute__((target("avx2"))) size_t CrossFadeAvx2(uint8_t* dst, const uint8_t* scene, const uint8_t* old,
-                                                    size_t n, uint16_t a, size_t parity) {
-  const __m256i zero = _mm256_setzero_si256(), wa = _mm256_set1_epi16(static_cast<short>(a));
-  // The bytes of the parity take the blend, the others keep what they show.
-  const __m256i take = parity ? _mm256_set1_epi16(static_cast<short>(0xFF00)) : _mm256_set1_epi16(0x00FF);
-  size_t i = 0;
-  for (; i + 32 <= n; i += 32) {
-    __m256i s = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(scene + i));
-    __m256i o = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(old + i));
-    __m256i d = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(dst + i));
-    __m256i lo = MixAvx(wa, _mm256_unpacklo_epi8(s, zero), _mm256_unpacklo_epi8(o, zero));
-    __m256i hi = MixAvx(wa, _mm256_unpackhi_epi8(s, zero), _mm256_unpackhi_epi8(o, zero));
-    __m256i v = _mm256_packus_epi16(lo, hi);
-    _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + i), _mm256_blendv_epi8(d, v, take));
-  }
-  return i;
-}
-
-__attribute__((target("avx2"))) size_t SoftRuleAvx2(uint8_t* dst, const uint8_t* scene, const uint8_t* old,
-                                                   const uint8_t* rule, size_t n, int16_t level) {
-  const __m256i zero = _mm256_setzero_si256(), l = _mm256_set1_epi16(level), top = _mm256_set1_epi16(255);
-  size_t i = 0;
-  for (; i + 32 <= n; i += 32) {
-    __m256i s = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(scene + i));
-    __m256i o = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(old + i));
-    __m256i r = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(rule + i));
-    __m256i alo = _mm256_min_epi16(_mm256_max_epi16(_mm256_sub_epi16(l, _mm256_unpacklo_epi8(r, zero)), zero), top);
-    __m256i ahi = _mm256_min_epi16(_mm256_max_epi16(_mm256_sub_epi16(l, _mm256_unpackhi_epi8(r, zero)), zero), top);
-    __m256i lo = MixAvx(alo, _mm256_unpacklo_epi8(s, zero), _mm256_unpacklo_epi8(o, zero));
-    __m256i hi = MixAvx(ahi, _mm256_unpackhi_epi8(s, zero), _mm256_unpackhi_epi8(o, zero));
-    _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + i), _mm256_packus_epi16(lo, hi));
-  }
-  return i;
-}
+// The vector kernels take one multiplication per table entry: for
+// 0 <= w <= 254 and any byte v, T[w][v] = (v x (257 w + 1)) >> 16, the high
+// half of one 16-bit product. (257 w + 1) v / 65536 exceeds w v / 255 by
+// v (255 - w) / (255 x 65536), less than 1 / 255, which never carries past
+// the next whole number. The factor 257 w + 1 is the 16-bit lane whose low
+// byte is w + 1 and whose high byte is w, so one unpack of the bytes w + 1
+// and w makes it. The other weight, 255 - w, takes the factor
+// 257 (255 - w) + 1 = 65536 - 257 w, which is 1 minus the first one in
+// 16-bit arithmetic. Where w is 0 that factor would be 65536: both products
+// are 0 there, and the caller puts in the byte that shows whole.
+//
+// Soft rule weights come from level - rule clamped to 0..255. Below level
+// 255 the scene's weight is a = level - rule saturated at 0 and never
+// reaches 255; above it the old frame's weight c = rule - (level - 255)
+// saturated at 0 never does; at level 255 exactly a = 255 - rule takes
+// both ends, and its 255 is worked out apart.
 
 // --- SSE2 (every x86-64 processor): 16 bytes a step ---
-//
-// Here the processor has one vector multiplier at most, so each table entry
-// takes one multiplication instead of two: for 1 <= a <= 254 and any byte v,
-// T[a][v] = (v x (257 a + 1)) >> 16, the high half of one 16-bit product.
-// (257 a + 1) v / 65536 exceeds a v / 255 by v (255 - a) / (255 x 65536),
-// less than 1 / 255, which never carries past the next whole number. For
-// b = 255 - a the factor is 65536 - 257 a, the 16-bit negation of 257 a.
-// The ends a = 0 and a = 255 (where one factor does not fit) give 0 from
-// the products and take the old or the new byte whole.
+
+// T[w][x] + T[255 - w][y] for 16 bytes, given w and w + 1 (w1 may be 0 or
+// 1 where w is 0). Lanes with w = 0 give 0; lanes with w = 255 (w1 = 0)
+// give x - 1, or 0 for x = 0.
+inline __m128i BlendSse(__m128i w, __m128i w1, __m128i x, __m128i y) {
+  const __m128i zero = _mm_setzero_si128(), one = _mm_set1_epi16(1);
+  __m128i flo = _mm_unpacklo_epi8(w1, w), fhi = _mm_unpackhi_epi8(w1, w);
+  __m128i lo = _mm_add_epi16(_mm_mulhi_epu16(_mm_unpacklo_epi8(x, zero), flo),
+                             _mm_mulhi_epu16(_mm_unpacklo_epi8(y, zero), _mm_sub_epi16(one, flo)));
+  __m128i hi = _mm_add_epi16(_mm_mulhi_epu16(_mm_unpackhi_epi8(x, zero), fhi),
+                             _mm_mulhi_epu16(_mm_unpackhi_epi8(y, zero), _mm_sub_epi16(one, fhi)));
+  return _mm_packus_epi16(lo, hi);
+}
+
+// v where mask is clear, v | whole where it is set (v is 0 there).
+inline __m128i FillSse(__m128i v, __m128i mask, __m128i whole) { return _mm_or_si128(v, _mm_and_si128(mask, whole)); }
 
 // Bytes of the parity `kOdd` within each 16-bit lane, moved to its low byte.
 template <bool kOdd>
@@ -120,13 +95,23 @@ size_t CrossFadeSse2Parity(uint8_t* dst, const uint8_t* scene, const uint8_t* ol
   }
   const __m128i wa = _mm_set1_epi16(static_cast<short>(257 * a + 1));
   const __m128i wb = _mm_set1_epi16(static_cast<short>(257 * (255 - a) + 1));
-  for (; i + 16 <= n; i += 16) {
-    __m128i s = ParityBytes<kOdd>(_mm_loadu_si128(reinterpret_cast<const __m128i*>(scene + i)));
-    __m128i o = ParityBytes<kOdd>(_mm_loadu_si128(reinterpret_cast<const __m128i*>(old + i)));
-    __m128i d = _mm_loadu_si128(reinterpret_cast<const __m128i*>(dst + i));
+  auto step = [&](size_t at) {
+    __m128i s = ParityBytes<kOdd>(_mm_loadu_si128(reinterpret_cast<const __m128i*>(scene + at)));
+    __m128i o = ParityBytes<kOdd>(_mm_loadu_si128(reinterpret_cast<const __m128i*>(old + at)));
+    __m128i d = _mm_loadu_si128(reinterpret_cast<const __m128i*>(dst + at));
     __m128i v = _mm_add_epi16(_mm_mulhi_epu16(s, wa), _mm_mulhi_epu16(o, wb));
     if (kOdd) v = _mm_slli_epi16(v, 8);
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + i), _mm_or_si128(_mm_and_si128(keep, d), v));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + at), _mm_or_si128(_mm_and_si128(keep, d), v));
+  };
+  // Two steps a turn: the loop is short enough that where its code lands
+  // would otherwise swing its speed by half.
+  for (; i + 32 <= n; i += 32) {
+    step(i);
+    step(i + 16);
+  }
+  if (i + 16 <= n) {
+    step(i);
+    i += 16;
   }
   return i;
 }
@@ -135,53 +120,132 @@ size_t CrossFadeSse2(uint8_t* dst, const uint8_t* scene, const uint8_t* old, siz
   return parity ? CrossFadeSse2Parity<true>(dst, scene, old, n, a) : CrossFadeSse2Parity<false>(dst, scene, old, n, a);
 }
 
-// T[a][s] + T[255 - a][o] for 16 bytes with their weights a; kZero and
-// kFull say whether a weight may be 0 or 255.
-template <bool kZero, bool kFull>
-inline __m128i SoftMixSse(__m128i a, __m128i s, __m128i o) {
-  const __m128i zero = _mm_setzero_si128(), one = _mm_set1_epi16(1);
-  __m128i a257lo = _mm_unpacklo_epi8(a, a), a257hi = _mm_unpackhi_epi8(a, a);
-  __m128i lo = _mm_add_epi16(_mm_mulhi_epu16(_mm_unpacklo_epi8(s, zero), _mm_add_epi16(a257lo, one)),
-                             _mm_mulhi_epu16(_mm_unpacklo_epi8(o, zero), _mm_sub_epi16(zero, a257lo)));
-  __m128i hi = _mm_add_epi16(_mm_mulhi_epu16(_mm_unpackhi_epi8(s, zero), _mm_add_epi16(a257hi, one)),
-                             _mm_mulhi_epu16(_mm_unpackhi_epi8(o, zero), _mm_sub_epi16(zero, a257hi)));
-  __m128i v = _mm_packus_epi16(lo, hi);
-  if (kFull) v = _mm_or_si128(v, _mm_and_si128(_mm_cmpeq_epi8(a, _mm_set1_epi8(-1)), s));
-  if (kZero) v = _mm_or_si128(v, _mm_and_si128(_mm_cmpeq_epi8(a, zero), o));
-  return v;
-}
+enum class Span { kLow, kMiddle, kHigh };  // level below, at and above 255
 
-// The weight clamp(level - rule, 0, 255) in bytes. Up to level 255 it is
-// level - rule saturated at 0 (and below 255 short of level 255); above,
-// level - rule is never below 1 and the weight is
-// 255 - (rule - (level - 255)), saturated the same way.
-template <bool kLow, bool kZero, bool kFull>
-size_t SoftRuleSse2Range(uint8_t* dst, const uint8_t* scene, const uint8_t* old, const uint8_t* rule, size_t n,
-                         int16_t level) {
-  const __m128i l = _mm_set1_epi8(static_cast<char>(kLow ? level : level - 255));
-  const __m128i ones = _mm_set1_epi8(-1);
+template <Span kSpan>
+size_t SoftRuleSse2Span(uint8_t* dst, const uint8_t* scene, const uint8_t* old, const uint8_t* rule, size_t n,
+                        int16_t level) {
+  // kLow: a = level - r and a + 1 = (level + 1) - r, saturated.
+  // kHigh: c = r - (level - 255) and c + 1 = r - (level - 256), saturated.
+  const int16_t base = kSpan == Span::kHigh ? static_cast<int16_t>(level - 255) : level;
+  const __m128i l = _mm_set1_epi8(static_cast<char>(base));
+  const __m128i l1 = _mm_set1_epi8(static_cast<char>(kSpan == Span::kHigh ? base - 1 : base + 1));
+  const __m128i zero = _mm_setzero_si128(), ones = _mm_set1_epi8(-1);
   size_t i = 0;
   for (; i + 16 <= n; i += 16) {
     __m128i s = _mm_loadu_si128(reinterpret_cast<const __m128i*>(scene + i));
     __m128i o = _mm_loadu_si128(reinterpret_cast<const __m128i*>(old + i));
     __m128i r = _mm_loadu_si128(reinterpret_cast<const __m128i*>(rule + i));
-    __m128i a = kLow ? _mm_subs_epu8(l, r) : _mm_xor_si128(_mm_subs_epu8(r, l), ones);
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + i), SoftMixSse<kZero, kFull>(a, s, o));
+    __m128i v;
+    if (kSpan == Span::kLow) {
+      __m128i a = _mm_subs_epu8(l, r);
+      v = FillSse(BlendSse(a, _mm_subs_epu8(l1, r), s, o), _mm_cmpeq_epi8(a, zero), o);
+    } else if (kSpan == Span::kHigh) {
+      __m128i c = _mm_subs_epu8(r, l);
+      v = FillSse(BlendSse(c, _mm_subs_epu8(r, l1), o, s), _mm_cmpeq_epi8(c, zero), s);
+    } else {
+      __m128i a = _mm_xor_si128(r, ones);  // 255 - r
+      v = BlendSse(a, _mm_sub_epi8(a, ones), s, o);
+      v = _mm_max_epu8(v, _mm_and_si128(_mm_cmpeq_epi8(a, ones), s));  // a = 255 gave s - 1 or 0
+      v = FillSse(v, _mm_cmpeq_epi8(a, zero), o);
+    }
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + i), v);
   }
   return i;
 }
 
 size_t SoftRuleSse2(uint8_t* dst, const uint8_t* scene, const uint8_t* old, const uint8_t* rule, size_t n,
                     int16_t level) {
-  if (level <= 0 || level >= 510) {
-    // Every weight is 0 (the old frame) or 255 (the new one).
-    size_t whole = n & ~static_cast<size_t>(15);
-    std::memmove(dst, level <= 0 ? old : scene, whole);
-    return whole;
+  if (level < 255) return SoftRuleSse2Span<Span::kLow>(dst, scene, old, rule, n, level);
+  if (level == 255) return SoftRuleSse2Span<Span::kMiddle>(dst, scene, old, rule, n, level);
+  return SoftRuleSse2Span<Span::kHigh>(dst, scene, old, rule, n, level);
+}
+
+// --- AVX2: the same sums 32 bytes a step ---
+//
+// The unpacks and the pack work within each 16-byte half, so the bytes
+// come back in their places.
+
+__attribute__((target("avx2"))) inline __m256i BlendAvx(__m256i w, __m256i w1, __m256i x, __m256i y) {
+  const __m256i zero = _mm256_setzero_si256(), one = _mm256_set1_epi16(1);
+  __m256i flo = _mm256_unpacklo_epi8(w1, w), fhi = _mm256_unpackhi_epi8(w1, w);
+  __m256i lo = _mm256_add_epi16(_mm256_mulhi_epu16(_mm256_unpacklo_epi8(x, zero), flo),
+                                _mm256_mulhi_epu16(_mm256_unpacklo_epi8(y, zero), _mm256_sub_epi16(one, flo)));
+  __m256i hi = _mm256_add_epi16(_mm256_mulhi_epu16(_mm256_unpackhi_epi8(x, zero), fhi),
+                                _mm256_mulhi_epu16(_mm256_unpackhi_epi8(y, zero), _mm256_sub_epi16(one, fhi)));
+  return _mm256_packus_epi16(lo, hi);
+}
+
+__attribute__((target("avx2"))) inline __m256i FillAvx(__m256i v, __m256i mask, __m256i whole) {
+  return _mm256_or_si256(v, _mm256_and_si256(mask, whole));
+}
+
+__attribute__((target("avx2"))) size_t CrossFadeAvx2(uint8_t* dst, const uint8_t* scene, const uint8_t* old,
+                                                    size_t n, uint16_t a, size_t parity) {
+  const __m256i zero = _mm256_setzero_si256();
+  const __m256i wa = _mm256_set1_epi16(static_cast<short>(257 * a + 1));
+  const __m256i wb = _mm256_set1_epi16(static_cast<short>(257 * (255 - a) + 1));
+  // The bytes of the parity take the blend, the others keep what they show.
+  const __m256i take = parity ? _mm256_set1_epi16(static_cast<short>(0xFF00)) : _mm256_set1_epi16(0x00FF);
+  size_t i = 0;
+  if (a == 0 || a == 255) {
+    const uint8_t* whole = a == 0 ? old : scene;
+    for (; i + 32 <= n; i += 32) {
+      __m256i w = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(whole + i));
+      __m256i d = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(dst + i));
+      _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + i), _mm256_blendv_epi8(d, w, take));
+    }
+    return i;
   }
-  if (level < 255) return SoftRuleSse2Range<true, true, false>(dst, scene, old, rule, n, level);
-  if (level == 255) return SoftRuleSse2Range<true, true, true>(dst, scene, old, rule, n, level);
-  return SoftRuleSse2Range<false, false, true>(dst, scene, old, rule, n, level);
+  for (; i + 32 <= n; i += 32) {
+    __m256i s = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(scene + i));
+    __m256i o = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(old + i));
+    __m256i d = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(dst + i));
+    __m256i lo = _mm256_add_epi16(_mm256_mulhi_epu16(_mm256_unpacklo_epi8(s, zero), wa),
+                                  _mm256_mulhi_epu16(_mm256_unpacklo_epi8(o, zero), wb));
+    __m256i hi = _mm256_add_epi16(_mm256_mulhi_epu16(_mm256_unpackhi_epi8(s, zero), wa),
+                                  _mm256_mulhi_epu16(_mm256_unpackhi_epi8(o, zero), wb));
+    __m256i v = _mm256_packus_epi16(lo, hi);
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + i), _mm256_blendv_epi8(d, v, take));
+  }
+  return i;
+}
+
+template <Span kSpan>
+__attribute__((target("avx2"))) size_t SoftRuleAvx2Span(uint8_t* dst, const uint8_t* scene, const uint8_t* old,
+                                                       const uint8_t* rule, size_t n, int16_t level) {
+  const int16_t base = kSpan == Span::kHigh ? static_cast<int16_t>(level - 255) : level;
+  const __m256i l = _mm256_set1_epi8(static_cast<char>(base));
+  const __m256i l1 = _mm256_set1_epi8(static_cast<char>(kSpan == Span::kHigh ? base - 1 : base + 1));
+  const __m256i zero = _mm256_setzero_si256(), ones = _mm256_set1_epi8(-1);
+  size_t i = 0;
+  for (; i + 32 <= n; i += 32) {
+    __m256i s = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(scene + i));
+    __m256i o = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(old + i));
+    __m256i r = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(rule + i));
+    __m256i v;
+    if (kSpan == Span::kLow) {
+      __m256i a = _mm256_subs_epu8(l, r);
+      v = FillAvx(BlendAvx(a, _mm256_subs_epu8(l1, r), s, o), _mm256_cmpeq_epi8(a, zero), o);
+    } else if (kSpan == Span::kHigh) {
+      __m256i c = _mm256_subs_epu8(r, l);
+      v = FillAvx(BlendAvx(c, _mm256_subs_epu8(r, l1), o, s), _mm256_cmpeq_epi8(c, zero), s);
+    } else {
+      __m256i a = _mm256_xor_si256(r, ones);
+      v = BlendAvx(a, _mm256_sub_epi8(a, ones), s, o);
+      v = _mm256_max_epu8(v, _mm256_and_si256(_mm256_cmpeq_epi8(a, ones), s));
+      v = FillAvx(v, _mm256_cmpeq_epi8(a, zero), o);
+    }
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + i), v);
+  }
+  return i;
+}
+
+__attribute__((target("avx2"))) size_t SoftRuleAvx2(uint8_t* dst, const uint8_t* scene, const uint8_t* old,
+                                                   const uint8_t* rule, size_t n, int16_t level) {
+  if (level < 255) return SoftRuleAvx2Span<Span::kLow>(dst, scene, old, rule, n, level);
+  if (level == 255) return SoftRuleAvx2Span<Span::kMiddle>(dst, scene, old, rule, n, level);
+  return SoftRuleAvx2Span<Span::kHigh>(dst, scene, old, rule, n, level);
 }
 
 bool HasAvx2() {
@@ -215,7 +279,12 @@ void CrossFadeBytes(uint8_t* dst, const uint8_t* scene, const uint8_t* old, size
 
 void SoftRuleBytes(uint8_t* dst, const uint8_t* scene, const uint8_t* old, const uint8_t* rule, size_t n,
                    int32_t level) {
-  const int16_t l = static_cast<int16_t>(std::clamp(level, -512, 1024));
+  if (level <= 0 || level >= 510) {
+    // Every weight is 0 (the old frame) or 255 (the new one).
+    std::memmove(dst, level <= 0 ? old : scene, n);
+    return;
+  }
+  const int16_t l = static_cast<int16_t>(level);
   size_t done = 0;
 #ifdef SORV_X86_KERNELS
   if (kernelLevel >= 2 && HasAvx2()) {

@@ -27,9 +27,15 @@ bool SurfaceSizeAllowed(int64_t width, int64_t height, int bitCount) {
 }
 
 bool CreateSurfaceDepth(Surface& s, int32_t width, int32_t height, int bitCount, uint32_t paletteEntries) {
+  // A surface made again keeps its pixel storage when that is large enough
+  // and not more than twice the size: a picture decoded over the last one
+  // then faults in no fresh pages.
+  std::vector<uint8_t> storage = std::move(s.bits);
   s.Release();
   if (!SurfaceSizeAllowed(width, height, bitCount) || paletteEntries > 256) return false;
-  platform::ReserveMemory(static_cast<uint64_t>(RowStride(bitCount, width) * height));
+  const size_t bytes = static_cast<size_t>(RowStride(bitCount, width) * height);
+  platform::ReserveMemory(bytes);
+  if (storage.capacity() >= bytes && storage.capacity() / 2 <= bytes) s.bits = std::move(storage);
   s.info.width = width;
   s.info.height = height;
   s.info.bitCount = static_cast<uint16_t>(bitCount);
@@ -40,7 +46,7 @@ bool CreateSurfaceDepth(Surface& s, int32_t width, int32_t height, int bitCount,
   s.info.sizeImage = static_cast<uint32_t>(s.bitsSize);
   s.paletteCount = static_cast<int32_t>(paletteEntries);
   s.palette.assign(paletteEntries, RgbQuad{});
-  s.bits.assign(static_cast<size_t>(s.bitsSize), 0);
+  s.bits.assign(bytes, 0);
   return true;
 }
 

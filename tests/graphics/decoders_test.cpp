@@ -200,6 +200,9 @@ Surface PlainSpb(const std::vector<uint8_t>& data, int32_t w, int32_t h) {
 TEST(Spb, DecoderMatchesThePlainWalkOnAnyStream) {
   uint32_t seed = 11;
   auto next = [&] { return seed = seed * 1664525 + 1013904223; };
+  // One surface takes every picture in turn, over whatever the last one
+  // left, larger or smaller; it must hold what a fresh one does.
+  Surface reused;
   for (int round = 0; round < 400; ++round) {
     int32_t w = static_cast<int32_t>(next() % 40 + 1), h = static_cast<int32_t>(next() % 30 + 1);
     // Random codes, from streams long enough to be accepted up to streams
@@ -215,6 +218,10 @@ TEST(Spb, DecoderMatchesThePlainWalkOnAnyStream) {
     if (!DecodeSpb(data.data(), data.size(), fast)) continue;
     Surface plain = PlainSpb(data, w, h);
     ASSERT_EQ(fast.bits, plain.bits) << "round " << round << ", " << w << "x" << h;
+    ASSERT_TRUE(DecodeSpb(data.data(), data.size(), reused));
+    ASSERT_EQ(reused.width, w);
+    ASSERT_EQ(reused.height, h);
+    ASSERT_EQ(reused.bits, plain.bits) << "over the last picture, round " << round;
   }
 }
 
@@ -227,6 +234,14 @@ TEST(Spb, ASizeTheDataCannotFillIsRefused) {
   EXPECT_TRUE(back.Empty());
   uint8_t zero[4] = {0, 0, 0, 5};
   EXPECT_FALSE(DecodeSpb(zero, 4, back));
+
+  // A refused stream leaves the picture it was to replace as it was.
+  std::vector<uint8_t> good = EncodeSpb(s);
+  ASSERT_TRUE(DecodeSpb(good.data(), good.size(), back));
+  spb = good;
+  spb[1] = 200;  // 200 x 8 from the bytes of 8 x 8
+  EXPECT_FALSE(DecodeSpb(spb.data(), spb.size(), back));
+  ExpectSamePixels(s, back);
 }
 
 TEST(Png, ColourAndMaskHalvesPerCell) {

@@ -186,12 +186,20 @@ bool DecodeSpb(const uint8_t* data, size_t size, Surface& out) {
   // A damaged size would otherwise have us allocate a picture the data could
   // never fill.
   if (MinimumBits(static_cast<uint64_t>(w) * static_cast<uint64_t>(h)) > static_cast<uint64_t>(size) * 8) return false;
-  Surface s;
+  if (!SurfaceSizeAllowed(w, h, 24)) return false;
+  // Nothing below can fail, so the picture is made in `out` itself, which
+  // keeps its storage when it held a picture of about this size.
+  Surface& s = out;
   if (!CreateSurface(s, w, h)) return false;
   // The planes are decoded in visiting order, then laid into the rows: even
-  // rows from the top run left to right, odd ones right to left.
+  // rows from the top run left to right, odd ones right to left. Their
+  // scratch stays with the thread for the next picture, up to a size.
+  constexpr size_t kKeptScratch = 16u << 20;
   size_t pixels = static_cast<size_t>(w) * static_cast<size_t>(h);
-  std::vector<uint8_t> seq(pixels * 3 + 4);
+  thread_local std::vector<uint8_t> kept;
+  std::vector<uint8_t> once;
+  std::vector<uint8_t>& seq = pixels * 3 + 4 <= kKeptScratch ? kept : once;
+  if (seq.size() < pixels * 3 + 4) seq.resize(pixels * 3 + 4);
   WordBits bits(data, size);
   bits.Refill();
   bits.Take(32);
@@ -221,7 +229,6 @@ bool DecodeSpb(const uint8_t* data, size_t size, Surface& out) {
       }
     }
   }
-  out = std::move(s);
   return true;
 }
 

@@ -126,7 +126,7 @@ enum class Span { kLow, kMiddle, kHigh };  // level below, at and above 255
 // The loop issues about six instructions a cycle and is held by their
 // number, not by memory (it runs as fast with everything in the first-level
 // cache); written with intrinsics, the compiler's register choices added
-// three to five copies to its 33, and a frame took a twentieth longer.
+// two to five copies to its 33 or 34, and a frame took a twentieth longer.
 // The sums are those of BlendSse and FillSse: w and w1 as described above,
 // x the bytes w weighs, y the others, which also show whole where w is 0.
 // kLow: w = level - r, w1 = (level + 1) - r; kHigh: w = r - (level - 255),

@@ -34,8 +34,12 @@ bool CreateSurfaceDepth(Surface& s, int32_t width, int32_t height, int bitCount,
   s.Release();
   if (!SurfaceSizeAllowed(width, height, bitCount) || paletteEntries > 256) return false;
   const size_t bytes = static_cast<size_t>(RowStride(bitCount, width) * height);
-  platform::ReserveMemory(bytes);
-  if (storage.capacity() >= bytes && storage.capacity() / 2 <= bytes) s.bits = std::move(storage);
+  if (storage.capacity() >= bytes && storage.capacity() / 2 <= bytes) {
+    s.bits = std::move(storage);  // nothing new is allocated
+  } else {
+    storage = std::vector<uint8_t>();  // the old storage goes before the new is counted
+    platform::ReserveMemory(bytes);
+  }
   s.info.width = width;
   s.info.height = height;
   s.info.bitCount = static_cast<uint16_t>(bitCount);

@@ -8,6 +8,7 @@
 
 #include "graphics/decoders/decoders.h"
 #include "graphics/picture_files.h"
+#include "platform/memory_budget.h"
 
 namespace sorv {
 namespace {
@@ -242,6 +243,27 @@ TEST(Spb, ASizeTheDataCannotFillIsRefused) {
   spb[1] = 200;  // 200 x 8 from the bytes of 8 x 8
   EXPECT_FALSE(DecodeSpb(spb.data(), spb.size(), back));
   ExpectSamePixels(s, back);
+}
+
+// A surface made again over its own storage allocates nothing, so it is
+// not refused where the picture it replaces already fits the budget; one
+// that needs new storage gives the old back before it is counted.
+TEST(Surface, MadeAgainWithinTheMemoryBudget) {
+  using namespace platform;
+  struct Restore {
+    uint64_t limit = MemoryLimit();
+    ~Restore() { SetMemoryLimit(limit); }
+  } restore;
+  constexpr int32_t kSide = 3000;  // 27 MB at 24 bits
+  Surface s;
+  SetMemoryLimit(HeapInUse() + (40ull << 20));
+  ASSERT_TRUE(CreateSurface(s, kSide, kSide));
+  s.bits[12345] = 7;
+  EXPECT_NO_THROW(CreateSurface(s, kSide, kSide));
+  EXPECT_EQ(s.bits.size(), static_cast<size_t>(s.stride) * kSide);
+  EXPECT_EQ(s.bits[12345], 0);  // made again means blank again
+  EXPECT_NO_THROW(CreateSurface(s, kSide, kSide / 3));  // too small to keep the storage
+  EXPECT_NO_THROW(CreateSurface(s, kSide, kSide));
 }
 
 TEST(Png, ColourAndMaskHalvesPerCell) {

@@ -187,8 +187,10 @@ bool DecodeSpb(const uint8_t* data, size_t size, Surface& out) {
   // never fill.
   if (MinimumBits(static_cast<uint64_t>(w) * static_cast<uint64_t>(h)) > static_cast<uint64_t>(size) * 8) return false;
   if (!SurfaceSizeAllowed(w, h, 24)) return false;
-  // Nothing below can fail, so the picture is made in `out` itself, which
-  // keeps its storage when it held a picture of about this size.
+  // Nothing below can refuse the stream, so the picture is made in `out`
+  // itself, which keeps its storage when it held a picture of about this
+  // size. (Past the memory budget, making it throws, and `out` is then left
+  // empty: the picture it held was to be replaced.)
   Surface& s = out;
   if (!CreateSurface(s, w, h)) return false;
   // The planes are decoded in visiting order, then laid into the rows: even
